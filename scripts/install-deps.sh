@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the demo need; does nothing when all are present.
+set -euo pipefail
+pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+      qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libssl-dev openssl libudev-dev
+      fonts-noto-cjk xvfb xauth x11-apps imagemagick)
+missing=()
+for p in "${pkgs[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
