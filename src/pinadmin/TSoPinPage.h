@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QWidget>
+
+struct TProgramState;
+
+class TSoPinPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TSoPinPage(TProgramState& state, QWidget* parent = nullptr);
+
+private:
+    [[maybe_unused]] TProgramState& m_state;
+};
