@@ -32,36 +32,36 @@ typedef uint32_t tm_status;
 /* Status codes. */
 #define TM_OK 0x00000000u
 #define TM_ERR_NOT_LOGGED_IN 0x00000003u    /* the change needs a user login */
-#define TM_ERR_ARGUMENTS 0x0A000001u        /* null pointer, negative length, bad key spec or PIN type */
-#define TM_ERR_NOT_READY 0x0A000002u        /* init_pkcs11 has not run */
-#define TM_ERR_UNKNOWN_MODULE 0x0A000003u   /* the module name selects no backend */
-#define TM_ERR_SLOT 0x0A000004u             /* no connected token in that slot */
-#define TM_ERR_TOKEN_REMOVED 0x0A000005u    /* the token was pulled out */
-#define TM_ERR_TOKEN_FAILING 0x0A000006u    /* the token's data could not be read back intact */
-#define TM_ERR_DEVICE 0x0A000007u           /* writing to the token failed */
-#define TM_ERR_BUFFER_TOO_SMALL 0x0A000008u /* the caller's buffer cannot hold the result */
-#define TM_ERR_PIN_INCORRECT 0x0A000010u
-#define TM_ERR_PIN_LOCKED 0x0A000011u
-#define TM_ERR_PIN_LEN_RANGE 0x0A000012u
-#define TM_ERR_NOT_INITIALIZED 0x0A000013u  /* the token has not been initialized */
-#define TM_ERR_NO_SENSOR 0x0A000014u        /* empty PIN on a token without a fingerprint sensor */
-#define TM_ERR_FINGER 0x0A000015u           /* no finger, or a finger that did not match */
-#define TM_ERR_SO_NOT_LOGGED_IN 0x0A000016u /* the operation needs the SO PIN */
-#define TM_ERR_NOT_FOUND 0x0A000020u        /* no such container, certificate or key */
-#define TM_ERR_EXISTS 0x0A000021u           /* a container of that name exists */
-#define TM_ERR_NAME 0x0A000022u             /* empty or over-long container name */
+#define TM_ERR_DEVICE 0x0A000001u           /* writing to the token failed */
+#define TM_ERR_ARGUMENTS 0x0A000006u        /* null pointer, bad length, key spec, PIN type or record */
+#define TM_ERR_BUFFER_TOO_SMALL 0x0A000020u /* the caller's buffer cannot hold the result */
+#define TM_ERR_TOKEN_REMOVED 0x0A000023u    /* the token was pulled out; find and connect again */
+#define TM_ERR_PIN_INCORRECT 0x0A000024u
+#define TM_ERR_PIN_LOCKED 0x0A000025u
+#define TM_ERR_PIN_LEN_RANGE 0x0A000027u
 #define TM_ERR_NO_SPACE 0x0A000030u         /* no room left on the token */
-#define TM_ERR_FILE_OPEN 0x0A000040u        /* the file cannot be read */
-#define TM_ERR_FILE_FORMAT 0x0A000041u      /* not a certificate file of the expected kind */
-#define TM_ERR_PASSWORD 0x0A000042u         /* wrong PKCS#12 password */
-#define TM_ERR_NO_FILE 0x0A000043u          /* no file was parsed before */
-#define TM_ERR_INDEX 0x0A000044u            /* certificate index out of range */
-#define TM_ERR_CERTIFICATE 0x0A000045u      /* the bytes are not a certificate */
-#define TM_ERR_STORE 0x0A000050u            /* the certificate store cannot be read or written */
-#define TM_ERR_RANGE 0x0A000060u            /* sectors beyond the CD-ROM partition */
-#define TM_ERR_NO_CHALLENGE 0x0A000061u     /* no challenge was issued */
-#define TM_ERR_RESPONSE 0x0A000062u         /* wrong or over-long unlock response */
-#define TM_ERR_NO_UI 0x0A000070u            /* no user interface in this process */
+#define TM_ERR_FINGER 0x0B000040u           /* empty PIN: no finger, or a finger that did not match */
+#define TM_ERR_NOT_READY 0x0A000101u        /* init_pkcs11 has not run */
+#define TM_ERR_UNKNOWN_MODULE 0x0A000102u   /* the module name selects no backend */
+#define TM_ERR_SLOT 0x0A000103u             /* no connected token in that slot */
+#define TM_ERR_TOKEN_FAILING 0x0A000104u    /* the token's data could not be read back intact */
+#define TM_ERR_NOT_INITIALIZED 0x0A000105u  /* the token has not been initialized */
+#define TM_ERR_NO_SENSOR 0x0A000106u        /* empty PIN on a token without a fingerprint sensor */
+#define TM_ERR_SO_NOT_LOGGED_IN 0x0A000107u /* formatting an initialized token needs token_login_so first */
+#define TM_ERR_NOT_FOUND 0x0A000108u        /* no such container, certificate or key */
+#define TM_ERR_EXISTS 0x0A000109u           /* the container or the certificate is already there */
+#define TM_ERR_NAME 0x0A00010Au             /* empty or over-long container name */
+#define TM_ERR_FILE_OPEN 0x0A000110u        /* the file cannot be read */
+#define TM_ERR_FILE_FORMAT 0x0A000111u      /* not a certificate file of the expected kind */
+#define TM_ERR_PASSWORD 0x0A000112u         /* wrong PKCS#12 password */
+#define TM_ERR_NO_FILE 0x0A000113u          /* no file was parsed before */
+#define TM_ERR_INDEX 0x0A000114u            /* certificate index out of range */
+#define TM_ERR_CERTIFICATE 0x0A000115u      /* the bytes are not a certificate */
+#define TM_ERR_STORE 0x0A000120u            /* the certificate store cannot be read or written */
+#define TM_ERR_RANGE 0x0A000121u            /* sectors beyond the CD-ROM partition */
+#define TM_ERR_NO_CHALLENGE 0x0A000122u     /* no challenge was issued */
+#define TM_ERR_RESPONSE 0x0A000123u         /* wrong or over-long unlock response */
+#define TM_ERR_NO_UI 0x0A000124u            /* no user interface in this process */
 
 /* Fixed capacities of the caller buffers the contract leaves without a length. */
 #define TM_SERIAL_SIZE 33         /* token_get_info_ex: serial number */
@@ -121,12 +121,16 @@ TM_API tm_status token_get_info_ex(int32_t slot, char* serial, char* label, char
 TM_API tm_status token_reload_all_objects(int32_t slot);
 /* label: a TM_LABEL_FIELD_SIZE-byte UTF-8 field; read up to its first NUL or its end. */
 TM_API tm_status token_set_label(int32_t slot, const char* label);
-/* params: the TM_FORMAT_RECORD_SIZE-byte initialization parameter record. */
+/* params: the TM_FORMAT_RECORD_SIZE-byte initialization parameter record. Wipes the token's containers.
+ * An initialized token is formatted only after token_login_so succeeded on this connection
+ * (token_logout does not withdraw that; formatting does). */
 TM_API tm_status token_format(int32_t slot, const unsigned char* params);
 /* data: count * TM_SECTOR_SIZE bytes. */
 TM_API tm_status token_write_sectors(int32_t slot, int32_t first, int32_t count, const unsigned char* data);
 
-/* PINs */
+/* PINs. A failed login writes the tries left (0 = locked; a locked PIN refuses even the right one); a
+ * successful one resets them. An empty PIN on a token with a fingerprint sensor verifies a finger instead
+ * (TM_ERR_FINGER when none matches); on any other token it is refused without costing a try. */
 TM_API tm_status token_login(int32_t slot, const char* pin, int32_t* retries);
 TM_API tm_status token_logout(int32_t slot);
 /* pinType: TM_PIN_SO or TM_PIN_USER. Outputs: tries left, maximum tries, minimum length, maximum length,
