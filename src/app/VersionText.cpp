@@ -1,0 +1,6 @@
+#include "VersionText.h"
+
+QString VersionText(qint32 value)
+{
+    return QString::asprintf("%d.%.2d", value / 256, value % 256);
+}
