@@ -1,0 +1,439 @@
+#include "token/CerMgrApis.h"
+
+#include "token/AnsiText.h"
+#include "token/ContainerNameList.h"
+#include "token/SecretBuffer.h"
+
+#include "TokenMgr.h"
+
+#include <array>
+#include <limits>
+#include <vector>
+
+// The layer's own refusals reuse the library's codes, so a caller shows one code per cause.
+static_assert(TokenStatus::TooLong == TM_ERR_BUFFER_TOO_SMALL);
+static_assert(TokenStatus::BadArgument == TM_ERR_ARGUMENTS);
+static_assert(TokenStatus::NoRights == TM_ERR_NOT_LOGGED_IN);
+static_assert(TokenStatus::OutOfSpace == TM_ERR_NO_SPACE);
+static_assert(TQ7CertInfo::CertCapacity <= std::numeric_limits<int32_t>::max());
+static_assert(CerMgrApis::FormatRecordSize == TM_FORMAT_RECORD_SIZE);
+static_assert(CerMgrApis::SectorSize == TM_SECTOR_SIZE);
+static_assert(CerMgrApis::ChallengeBufferSize == TM_CHALLENGE_SIZE);
+
+namespace {
+
+constexpr int32_t kSlotTableSize = TM_MAX_SLOTS;
+constexpr int32_t kContainerListSize = 8192;
+// A list that does not fit the first buffer is read once more into one of the size the library asks
+// for, up to this bound; only the first names are kept anyway.
+constexpr int32_t kContainerListLimit = 1 << 20;
+constexpr int32_t kKeyBlobSize = 256;
+constexpr int32_t kKeyBlobLimit = 1 << 16;
+constexpr int32_t kLabelFieldSize = TM_LABEL_FIELD_SIZE;
+constexpr qsizetype kCertTextSize = TM_CERT_TEXT_SIZE;
+
+// Extended initialization text; empty in this build, so the plain initialization is used.
+constexpr char kExtendedInitText[] = "";
+
+template <std::size_t N> QString fieldText(const std::array<char, N>& field)
+{
+    return AnsiText::decode(QByteArrayView(field.data(), qsizetype(N)));
+}
+
+QString utf16Text(const std::array<tm_char16, kCertTextSize>& field)
+{
+    qsizetype len = 0;
+    while (len < qsizetype(field.size()) && field[len] != 0)
+        ++len;
+    return QString::fromUtf16(field.data(), len);
+}
+
+QString dateText(const tm_date& date)
+{
+    return QString::asprintf("%.4d-%.2d-%.2d", int(date.year), int(date.month), int(date.day));
+}
+
+const unsigned char* bytes(const QByteArray& data)
+{
+    return reinterpret_cast<const unsigned char*>(data.constData());
+}
+
+// Reads the public key's type and size; the blob itself is not wanted. A key whose blob does not fit
+// the usual scratch buffer (RSA keys of 2048 bits and more) is read again into a larger one, so that
+// such a key is not taken for a missing one.
+tm_status queryPublicKey(int32_t slot, const QByteArray& name, KeySpec spec, int32_t& type, int32_t& bits)
+{
+    std::vector<unsigned char> blob(kKeyBlobSize, 0);
+    int32_t length = kKeyBlobSize;
+    tm_status status =
+        container_get_pubkey(slot, name.constData(), int32_t(spec), &type, &bits, blob.data(), &length);
+    if (status == TM_ERR_BUFFER_TOO_SMALL) {
+        const int32_t wanted = length > kKeyBlobSize && length <= kKeyBlobLimit ? length : kKeyBlobLimit;
+        blob.assign(std::size_t(wanted), 0);
+        length = wanted;
+        status =
+            container_get_pubkey(slot, name.constData(), int32_t(spec), &type, &bits, blob.data(), &length);
+    }
+    return status;
+}
+
+tm_status readCertificate(int32_t slot, const QByteArray& name, KeySpec spec,
+                          std::array<char, TQ7CertInfo::CertCapacity>& buffer, int32_t& length)
+{
+    length = TQ7CertInfo::CertCapacity;
+    const tm_status status = container_get_cert(slot, name.constData(), int32_t(spec),
+                                                reinterpret_cast<unsigned char*>(buffer.data()), &length);
+    if (status != TM_OK)
+        return status;
+    // A length beyond the buffer would make every later reader run past it.
+    if (length < 0 || length > TQ7CertInfo::CertCapacity)
+        return TokenStatus::TooLong;
+    return TM_OK;
+}
+
+} // namespace
+
+namespace CerMgrApis {
+
+quint32 InitTokenLibrary(const QString& moduleName)
+{
+    const QByteArray module = AnsiText::encode(moduleName);
+    if (kExtendedInitText[0] != '\0')
+        return init_pkcs11_ex(kExtendedInitText, "qx4100", "QX4100RSA", module.constData());
+    return init_pkcs11(module.constData());
+}
+
+quint32 FreeTokenLibrary()
+{
+    return uninit_pkcs11();
+}
+
+quint32 FindAndConnectTokens(qint32& count)
+{
+    std::array<uint32_t, kSlotTableSize> ids{};
+    int32_t found = kSlotTableSize;
+    const tm_status status = token_find(ids.data(), &found);
+    if (status != TM_OK || found <= 0) {
+        count = 0;
+        return TokenStatus::NoToken;
+    }
+    // The table has room for this many; a larger count is not trusted.
+    found = qMin(found, kSlotTableSize);
+    tm_status last = TM_OK;
+    for (int32_t i = 0; i < found; ++i)
+        last = token_connect(i);
+    count = found;
+    return last;
+}
+
+quint32 ReadTokenInfo(qint32 slot, TQ7Info& info)
+{
+    std::array<char, TM_SERIAL_SIZE> serial{};
+    std::array<char, TM_LABEL_SIZE> label{};
+    std::array<char, TM_MANUFACTURER_SIZE> manufacturer{};
+    std::array<char, TM_MODEL_SIZE> model{};
+    int32_t maxPin = 0, minPin = 0, maxSoPin = 0, minSoPin = 0, total = 0, free = 0, hardware = 0,
+            firmware = 0, initialized = 0, finger = 0;
+    const tm_status status = token_get_info_ex(slot, serial.data(), label.data(), manufacturer.data(),
+                                               model.data(), &maxPin, &minPin, &maxSoPin, &minSoPin, &total,
+                                               &free, &hardware, &firmware, &initialized, &finger);
+    if (status != TM_OK)
+        return status;
+    info.SerialNumber = fieldText(serial);
+    info.Label = AnsiText::decodeUtf8(QByteArrayView(label.data(), qsizetype(label.size())));
+    info.Manufacturer = fieldText(manufacturer);
+    info.Model = fieldText(model);
+    info.MaxPinLen = maxPin;
+    info.MinPinLen = minPin;
+    info.MaxSoPinLen = maxSoPin;
+    info.MinSoPinLen = minSoPin;
+    info.TotalMemory = total;
+    info.FreeMemory = free;
+    info.HardwareVersion = hardware;
+    info.FirmwareVersion = firmware;
+    info.Initialized = initialized;
+    info.FingerSupport = finger;
+    return TM_OK;
+}
+
+quint32 LoadContainerNames(qint32 slot, TQ7Info& info)
+{
+    std::vector<char> buffer(kContainerListSize, 0);
+    int32_t length = kContainerListSize;
+    tm_status status = container_load_all(slot, buffer.data(), &length);
+    if (status == TM_ERR_BUFFER_TOO_SMALL && length > kContainerListSize && length <= kContainerListLimit) {
+        buffer.assign(std::size_t(length), 0);
+        status = container_load_all(slot, buffer.data(), &length);
+    }
+    if (status != TM_OK)
+        return status;
+    length = qBound<int32_t>(0, length, int32_t(buffer.size()));
+    info.ContainerNames =
+        ContainerNameList::parse(QByteArrayView(buffer.data(), length), TQ7Info::MaxContainerNames);
+    info.ContainerCount = qint32(info.ContainerNames.size());
+    return TM_OK;
+}
+
+quint32 ReloadTokenObjects(qint32 slot)
+{
+    return token_reload_all_objects(slot);
+}
+
+quint32 ReadCertificateInfo(qint32 slot, const QString& container, KeySpec spec, TQ7CertInfo& info)
+{
+    const QByteArray name = AnsiText::encode(container);
+    std::array<char, TQ7CertInfo::CertCapacity> cert{};
+    int32_t certLen = 0;
+    tm_status status = readCertificate(slot, name, spec, cert, certLen);
+    if (status != TM_OK)
+        return status;
+
+    int32_t keyType = info.KeyType;
+    int32_t keyBits = info.KeyBits;
+    if (queryPublicKey(slot, name, spec, keyType, keyBits) != TM_OK) {
+        keyType = info.KeyType;
+        keyBits = info.KeyBits;
+    }
+
+    std::array<tm_char16, kCertTextSize> subject{};
+    std::array<tm_char16, kCertTextSize> issuer{};
+    std::array<char, kCertTextSize> serial{};
+    int32_t version = 0;
+    int32_t kind = 0;
+    tm_date from{};
+    tm_date to{};
+    status = helper_get_cert_info2(reinterpret_cast<const unsigned char*>(cert.data()), certLen,
+                                   subject.data(), issuer.data(), &version, serial.data(), &from, &to, &kind);
+    if (status != TM_OK)
+        return status;
+
+    info.CertData = cert;
+    info.CertLen = certLen;
+    info.KeyType = keyType;
+    info.KeyBits = keyBits;
+    info.Subject = utf16Text(subject);
+    info.Issuer = utf16Text(issuer);
+    info.Version = version;
+    info.SerialNumber = fieldText(serial);
+    info.Kind = kind;
+    info.ValidFromText = dateText(from);
+    info.ValidToText = dateText(to);
+    info.ValidFrom[0] = from.year;
+    info.ValidFrom[1] = from.month;
+    info.ValidFrom[2] = from.day;
+    info.ValidTo[0] = to.year;
+    info.ValidTo[1] = to.month;
+    info.ValidTo[2] = to.day;
+    return TM_OK;
+}
+
+quint32 ReadCertificate(qint32 slot, const QString& container, KeySpec spec, QByteArray& cert)
+{
+    std::array<char, TQ7CertInfo::CertCapacity> buffer{};
+    int32_t length = 0;
+    const tm_status status = readCertificate(slot, AnsiText::encode(container), spec, buffer, length);
+    if (status != TM_OK)
+        return status;
+    cert = QByteArray(buffer.data(), length);
+    return TM_OK;
+}
+
+quint32 ReadPublicKeyType(qint32 slot, const QString& container, KeySpec spec, qint32& keyType)
+{
+    int32_t type = 0;
+    int32_t bits = 0;
+    const tm_status status = queryPublicKey(slot, AnsiText::encode(container), spec, type, bits);
+    if (status == TM_OK)
+        keyType = type;
+    return status;
+}
+
+quint32 ReadPrivateKeyType(qint32 slot, const QString& container, KeySpec spec, qint32& keyType)
+{
+    int32_t type = 0;
+    int32_t bits = 0;
+    const tm_status status =
+        container_get_prikey(slot, AnsiText::encode(container).constData(), int32_t(spec), &type, &bits);
+    if (status == TM_OK)
+        keyType = type;
+    return status;
+}
+
+quint32 AddCertToStore(const QString& container, const QString& provider, KeySpec spec,
+                       const QByteArray& cert)
+{
+    if (cert.size() > std::numeric_limits<int32_t>::max())
+        return TokenStatus::TooLong;
+    return container_addcert_to_store(AnsiText::encode(container).constData(),
+                                      AnsiText::encode(provider).constData(), int32_t(spec), bytes(cert),
+                                      int32_t(cert.size()));
+}
+
+quint32 AddRootCertToStore(const QString& storeName, const QByteArray& cert)
+{
+    if (cert.size() > std::numeric_limits<int32_t>::max())
+        return TokenStatus::TooLong;
+    return helper_add_root_cert_to_store(reinterpret_cast<const tm_char16*>(storeName.utf16()), bytes(cert),
+                                         int32_t(cert.size()));
+}
+
+quint32 RemoveAllCertsFromStore(const QString& provider)
+{
+    return remove_all_certs_from_store(AnsiText::encode(provider).constData());
+}
+
+quint32 ShowCertificateDialog(quintptr owner, const QByteArray& cert)
+{
+    if (cert.size() > std::numeric_limits<int32_t>::max())
+        return TokenStatus::TooLong;
+    return helper_show_cert_ui(owner, bytes(cert), int32_t(cert.size()));
+}
+
+quint32 CreateContainer(qint32 slot, const QString& name)
+{
+    return container_create_new(slot, AnsiText::encode(name).constData());
+}
+
+quint32 DeleteContainer(qint32 slot, const QString& name)
+{
+    return container_delete(slot, AnsiText::encode(name).constData());
+}
+
+quint32 DeleteCertificate(qint32 slot, const QString& name, KeySpec spec)
+{
+    return container_delete_cert(slot, AnsiText::encode(name).constData(), int32_t(spec));
+}
+
+quint32 ParsePkcs12File(const QString& path, const QString& password, qint32& count)
+{
+    const SecretBuffer secret(password);
+    return pkcs12_file_parse(AnsiText::encode(path).constData(), secret.constData(), &count);
+}
+
+quint32 GetPkcs12CertInfo(qint32 index, qint32& kind)
+{
+    std::array<char, kCertTextSize> subject{};
+    std::array<char, kCertTextSize> issuer{};
+    return pkcs12_file_get_certinfo(index, subject.data(), issuer.data(), &kind);
+}
+
+quint32 ImportPkcs12Certificate(qint32 slot, const QString& container, KeySpec spec, qint32 index)
+{
+    return pkcs12_import_certificate(slot, AnsiText::encode(container).constData(), int32_t(spec), index);
+}
+
+quint32 ImportX509Certificate(qint32 slot, const QString& container, KeySpec spec, const QString& path)
+{
+    return x509_import_certificate(slot, AnsiText::encode(container).constData(), int32_t(spec),
+                                   AnsiText::encode(path).constData());
+}
+
+quint32 ParseP7bFile(const QString& path, qint32& count)
+{
+    return p7b_file_parse(AnsiText::encode(path).constData(), &count);
+}
+
+quint32 GetP7bCertInfo(qint32 index, qint32& kind)
+{
+    std::array<char, kCertTextSize> subject{};
+    std::array<char, kCertTextSize> issuer{};
+    return p7b_file_get_certinfo(index, subject.data(), issuer.data(), &kind);
+}
+
+quint32 ImportP7bCertificate(qint32 slot, const QString& container, KeySpec spec, qint32 index)
+{
+    return p7b_import_certificate(slot, AnsiText::encode(container).constData(), int32_t(spec), index);
+}
+
+quint32 LoginUser(qint32 slot, const QString& pin, qint32& retriesLeft)
+{
+    const SecretBuffer secret(pin);
+    return token_login(slot, secret.constData(), &retriesLeft);
+}
+
+quint32 LogoutToken(qint32 slot)
+{
+    return token_logout(slot);
+}
+
+void ReadPinState(qint32 slot, PinType type, TPinState& state)
+{
+    state = TPinState{};
+    TPinState read;
+    if (token_get_pin_state(slot, int32_t(type), &read.RetriesLeft, &read.MaxRetries, &read.MinLength,
+                            &read.MaxLength, &read.Locked, &read.LoggedIn) == TM_OK)
+        state = read;
+}
+
+quint32 ChangeUserPin(qint32 slot, const QString& oldPin, const QString& newPin)
+{
+    const SecretBuffer oldSecret(oldPin);
+    const SecretBuffer newSecret(newPin);
+    return token_change_upin(slot, oldSecret.constData(), newSecret.constData());
+}
+
+quint32 SetTokenLabel(qint32 slot, const QString& label)
+{
+    const QByteArray utf8 = label.toUtf8();
+    // The field must keep a NUL after the text; cutting would change the label the user chose.
+    if (utf8.size() >= kLabelFieldSize)
+        return TokenStatus::TooLong;
+    std::array<char, kLabelFieldSize> field{};
+    std::copy(utf8.cbegin(), utf8.cend(), field.begin());
+    return token_set_label(slot, field.data());
+}
+
+quint32 LoginSO(qint32 slot, const QString& soPin, qint32& retriesLeft)
+{
+    const SecretBuffer secret(soPin);
+    return token_login_so(slot, secret.constData(), &retriesLeft);
+}
+
+quint32 ChangeSOPin(qint32 slot, const QString& oldSoPin, const QString& newSoPin)
+{
+    const SecretBuffer oldSecret(oldSoPin);
+    const SecretBuffer newSecret(newSoPin);
+    return token_change_sopin(slot, oldSecret.constData(), newSecret.constData());
+}
+
+quint32 ResetUserPin(qint32 slot, const QString& soPin, const QString& newUserPin)
+{
+    const SecretBuffer soSecret(soPin);
+    const SecretBuffer userSecret(newUserPin);
+    return token_set_upin(slot, soSecret.constData(), userSecret.constData());
+}
+
+quint32 FormatToken(qint32 slot, const QByteArray& parameters)
+{
+    if (parameters.size() > FormatRecordSize)
+        return TokenStatus::BadArgument;
+    // The record carries both new PINs: build it in a buffer that is wiped afterwards.
+    SecretBuffer record(FormatRecordSize);
+    std::copy(parameters.cbegin(), parameters.cend(), record.data());
+    return token_format(slot, reinterpret_cast<const unsigned char*>(record.constData()));
+}
+
+quint32 WriteSectors(qint32 slot, qint32 first, qint32 count, const QByteArray& data)
+{
+    if (first < 0 || count < 0 || qint64(count) * SectorSize > data.size())
+        return TokenStatus::BadArgument;
+    return token_write_sectors(slot, first, count, bytes(data));
+}
+
+quint32 GetChallenge(qint32 slot, QByteArray& challenge)
+{
+    std::array<unsigned char, ChallengeBufferSize> buffer{};
+    const tm_status status = token_get_challenge(slot, buffer.data());
+    if (status == TM_OK)
+        challenge = QByteArray(reinterpret_cast<const char*>(buffer.data()), ChallengeBufferSize);
+    return status;
+}
+
+quint32 RemoteUnlockUserPin(qint32 slot, const QByteArray& response, qint32 length)
+{
+    if (length < 0 || length > response.size())
+        return TokenStatus::BadArgument;
+    return token_remote_unlock_upin(slot, bytes(response), length);
+}
+
+} // namespace CerMgrApis

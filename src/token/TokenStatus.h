@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QtGlobal>
+
+// 32-bit statuses returned by the token service layer: 0 is success, anything else a failure.
+// Library statuses pass through unchanged; the layer adds only the codes below that it raises itself.
+namespace TokenStatus {
+constexpr quint32 Success = 0;
+// FindAndConnectTokens: no token present, or the enumeration failed.
+constexpr quint32 NoToken = 1;
+// Certificate import without the user's login rights.
+constexpr quint32 NoRights = 3;
+// Certificate import on a token with no room left.
+constexpr quint32 OutOfSpace = 0x0A000030;
+// A container, certificate or other input that cannot be handed to the library without overflowing
+// one of its fixed buffers; nothing was sent and nothing was written.
+constexpr quint32 TooLong = 0x0A000008;
+// An argument the library must not see (negative count, short data for the given count).
+constexpr quint32 BadArgument = 0x0A000001;
+// RegisterTokenCertificates adds this to the library status of the store call that failed.
+constexpr quint32 RegisterFailedBase = 20000;
+} // namespace TokenStatus
