@@ -77,6 +77,14 @@ tm_status queryPublicKey(int32_t slot, const QByteArray& name, KeySpec spec, int
     return status;
 }
 
+// Kind of a certificate in the parsed file; the library's two texts are not wanted.
+tm_status fileCertKind(tm_status (*query)(int32_t, char*, char*, int32_t*), int32_t index, int32_t& kind)
+{
+    std::array<char, kCertTextSize> subject{};
+    std::array<char, kCertTextSize> issuer{};
+    return query(index, subject.data(), issuer.data(), &kind);
+}
+
 tm_status readCertificate(int32_t slot, const QByteArray& name, KeySpec spec,
                           std::array<char, TQ7CertInfo::CertCapacity>& buffer, int32_t& length)
 {
@@ -312,9 +320,7 @@ quint32 ParsePkcs12File(const QString& path, const QString& password, qint32& co
 
 quint32 GetPkcs12CertInfo(qint32 index, qint32& kind)
 {
-    std::array<char, kCertTextSize> subject{};
-    std::array<char, kCertTextSize> issuer{};
-    return pkcs12_file_get_certinfo(index, subject.data(), issuer.data(), &kind);
+    return fileCertKind(pkcs12_file_get_certinfo, index, kind);
 }
 
 quint32 ImportPkcs12Certificate(qint32 slot, const QString& container, KeySpec spec, qint32 index)
@@ -335,9 +341,7 @@ quint32 ParseP7bFile(const QString& path, qint32& count)
 
 quint32 GetP7bCertInfo(qint32 index, qint32& kind)
 {
-    std::array<char, kCertTextSize> subject{};
-    std::array<char, kCertTextSize> issuer{};
-    return p7b_file_get_certinfo(index, subject.data(), issuer.data(), &kind);
+    return fileCertKind(p7b_file_get_certinfo, index, kind);
 }
 
 quint32 ImportP7bCertificate(qint32 slot, const QString& container, KeySpec spec, qint32 index)
