@@ -14,9 +14,9 @@ constexpr quint32 NoRights = 3;
 constexpr quint32 OutOfSpace = 0x0A000030;
 // A container, certificate or other input that cannot be handed to the library without overflowing
 // one of its fixed buffers; nothing was sent and nothing was written.
-constexpr quint32 TooLong = 0x0A000008;
+constexpr quint32 TooLong = 0x0A000020;
 // An argument the library must not see (negative count, short data for the given count).
-constexpr quint32 BadArgument = 0x0A000001;
+constexpr quint32 BadArgument = 0x0A000006;
 // RegisterTokenCertificates adds this to the library status of the store call that failed.
 constexpr quint32 RegisterFailedBase = 20000;
 } // namespace TokenStatus
