@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Redraws the banner, the about picture and the navigation tree's image strip into res/.
+# The outputs are committed; run this only after changing the drawing code.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cmake -S scripts/pictures -B "$work" -G Ninja >/dev/null
+cmake --build "$work" >/dev/null
+QT_QPA_PLATFORM=offscreen "$work/make_pictures" res
