@@ -1,0 +1,15 @@
+// Feeds arbitrary bytes to the settings reader as the content of MgrConfig.ini.
+#include "app/SettingsFile.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TConfigInfo config;
+    SettingsFile::parse(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)),
+                        config);
+    return 0;
+}
