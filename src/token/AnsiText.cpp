@@ -21,7 +21,9 @@ QByteArray encode(const QString& text)
 
 QString decode(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::System);
+    // Stateless: a sequence cut off at the end of the field comes out as a replacement character
+    // instead of vanishing, so a name never shrinks to another name or to nothing.
+    QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::Stateless);
     return decoder.decode(upToNul(bytes));
 }
 

@@ -3,7 +3,6 @@
 #include "token/TQ7Info.h"
 
 #include <QByteArray>
-#include <QStringDecoder>
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (expected.size() == TQ7Info::MaxContainerNames)
             break;
         if (!piece.isEmpty())
-            expected.append(QStringDecoder(QStringDecoder::System).decode(piece));
+            expected.append(QString::fromLocal8Bit(piece));
     }
     if (names != expected)
         std::abort();

@@ -31,6 +31,9 @@ void tst_ContainerNameList::parse_data()
     QTest::newRow("blanks around kept") << QByteArray(" x \0", 4) << QStringList{" x "};
     QTest::newRow("last name without NUL") << QByteArray("alpha\0beta", 10) << QStringList{"alpha", "beta"};
     QTest::newRow("chinese") << QByteArray("容器一\0") << QStringList{QStringLiteral("容器一")};
+    QTest::newRow("cut multibyte sequence")
+        << QByteArray("ab\xe5\xae\0\xe5\0", 7)
+        << QStringList{QStringLiteral("ab\uFFFD\uFFFD"), QStringLiteral("\uFFFD")};
     QTest::newRow("guid") << QByteArray("{5B1E3A44-7C1D-4F0A-9E55-0123456789AB}\0", 39)
                           << QStringList{"{5B1E3A44-7C1D-4F0A-9E55-0123456789AB}"};
 }
