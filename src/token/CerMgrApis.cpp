@@ -1,5 +1,6 @@
 #include "token/CerMgrApis.h"
 
+#include "i18n/ResStrs.h"
 #include "token/AnsiText.h"
 #include "token/ContainerNameList.h"
 #include "token/SecretBuffer.h"
@@ -102,6 +103,11 @@ tm_status readCertificate(int32_t slot, const QByteArray& name, KeySpec spec,
 } // namespace
 
 namespace CerMgrApis {
+
+quint32 InitTokenLibrary()
+{
+    return InitTokenLibrary(ResStrs::text("PKCS11Name"));
+}
 
 quint32 InitTokenLibrary(const QString& moduleName)
 {
