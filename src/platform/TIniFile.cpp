@@ -127,8 +127,8 @@ void TIniFile::reload()
         m_readable = false;
         return;
     }
-    const QByteArray bytes = file.read(MaxFileSize + 1);
-    if (bytes.size() > MaxFileSize) {
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() > MaxFileSize) { // grew after the size check
         m_readable = false;
         return;
     }
