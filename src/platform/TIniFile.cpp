@@ -101,6 +101,54 @@ QString valueAsWritten(const QString& value)
     return value;
 }
 
+// Puts "key=value" into the lines of a file: over the occurrence a reader finds, else after the last
+// line of the first matching section, else in a new section at the end.
+void setValueLine(QStringList& lines, const QString& sectionName, const QString& keyName,
+                  const QString& value)
+{
+    const QString wantedSection = fold(sectionName);
+    const QString wantedKey = fold(keyName);
+    const QString written = valueAsWritten(value);
+
+    qsizetype firstHeader = -1;
+    qsizetype insertAt = -1; // after the last non-blank line of the first matching section
+    bool inSection = false;
+    bool inFirst = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString header = headerName(trimBlanks(lines[i]));
+        if (!header.isNull()) {
+            inSection = fold(header) == wantedSection;
+            inFirst = inSection && firstHeader < 0;
+            if (inFirst) {
+                firstHeader = i;
+                insertAt = i + 1;
+            }
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const KeyLine kl = keyLine(lines[i]);
+        if (!kl.key.isEmpty() && fold(kl.key) == wantedKey) {
+            lines[i] = kl.key + QLatin1Char('=') + written;
+            return;
+        }
+        if (inFirst && !trimBlanks(lines[i]).isEmpty())
+            insertAt = i + 1;
+    }
+
+    const QString line = keyName + QLatin1Char('=') + written;
+    if (firstHeader >= 0) {
+        lines.insert(insertAt, line);
+        return;
+    }
+    while (!lines.isEmpty() && trimBlanks(lines.back()).isEmpty())
+        lines.removeLast();
+    if (!lines.isEmpty())
+        lines.append(QString());
+    lines.append(QLatin1Char('[') + sectionName + QLatin1Char(']'));
+    lines.append(line);
+}
+
 } // namespace
 
 TIniFile::TIniFile(const QString& path) : m_path(path)
@@ -278,67 +326,28 @@ bool TIniFile::parseInt(const QString& text, int* value)
 
 bool TIniFile::writeString(const QString& section, const QString& key, const QString& value)
 {
+    return writeStrings(section, {{key, value}});
+}
+
+bool TIniFile::writeStrings(const QString& section, const QList<std::pair<QString, QString>>& values)
+{
     const QString sectionName = trimBlanks(section);
-    const QString keyName = trimBlanks(key);
     if (sectionName.isEmpty() || sectionName.contains(QLatin1Char(']')) || hasLineBreak(sectionName))
         return false;
-    if (keyName.isEmpty() || keyName.contains(QLatin1Char('=')) || hasLineBreak(keyName) ||
-        keyName.front() == QLatin1Char(';') || keyName.front() == QLatin1Char('['))
-        return false;
-    if (hasLineBreak(value))
-        return false;
+    for (const auto& [key, value] : values) {
+        const QString keyName = trimBlanks(key);
+        if (keyName.isEmpty() || keyName.contains(QLatin1Char('=')) || hasLineBreak(keyName) ||
+            keyName.front() == QLatin1Char(';') || keyName.front() == QLatin1Char('[') || hasLineBreak(value))
+            return false;
+    }
 
     reload();
     if (!m_readable)
         return false;
 
-    const QString wantedSection = fold(sectionName);
-    const QString wantedKey = fold(keyName);
-    const QString written = valueAsWritten(value);
-
     QStringList lines = m_lines;
-    qsizetype firstHeader = -1;
-    qsizetype insertAt = -1; // after the last non-blank line of the first matching section
-    bool inSection = false;
-    bool inFirst = false;
-    bool replaced = false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString header = headerName(trimBlanks(lines[i]));
-        if (!header.isNull()) {
-            inSection = fold(header) == wantedSection;
-            inFirst = inSection && firstHeader < 0;
-            if (inFirst) {
-                firstHeader = i;
-                insertAt = i + 1;
-            }
-            continue;
-        }
-        if (!inSection)
-            continue;
-        // The occurrence a reader finds is the one to change.
-        const KeyLine kl = keyLine(lines[i]);
-        if (!kl.key.isEmpty() && fold(kl.key) == wantedKey) {
-            lines[i] = kl.key + QLatin1Char('=') + written;
-            replaced = true;
-            break;
-        }
-        if (inFirst && !trimBlanks(lines[i]).isEmpty())
-            insertAt = i + 1;
-    }
-
-    if (!replaced) {
-        const QString line = keyName + QLatin1Char('=') + written;
-        if (firstHeader >= 0) {
-            lines.insert(insertAt, line);
-        } else {
-            while (!lines.isEmpty() && trimBlanks(lines.back()).isEmpty())
-                lines.removeLast();
-            if (!lines.isEmpty())
-                lines.append(QString());
-            lines.append(QLatin1Char('[') + sectionName + QLatin1Char(']'));
-            lines.append(line);
-        }
-    }
+    for (const auto& [key, value] : values)
+        setValueLine(lines, sectionName, trimBlanks(key), value);
 
     QString text = lines.join(m_eol);
     if (m_endsWithEol)

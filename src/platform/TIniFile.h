@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <utility>
 
 // An initialization file read and written with the rules of the Windows profile-file functions, so
 // files made for those functions read the same here:
@@ -51,6 +54,8 @@ public:
     // nothing, for names or values that cannot be stored in the format (line breaks, '=' in a key,
     // ']' in a section name, empty names) and when the file cannot be read or written.
     bool writeString(const QString& section, const QString& key, const QString& value);
+    // Several values of one section in a single save (each save is synced to disk), in list order.
+    bool writeStrings(const QString& section, const QList<std::pair<QString, QString>>& values);
     bool writeInt(const QString& section, const QString& key, int value);
 
     // Re-reads the file from disk.

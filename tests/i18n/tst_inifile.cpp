@@ -210,6 +210,21 @@ private Q_SLOTS:
         QCOMPARE(ini.readString(section, key), value);
     }
 
+    void writeStringsInOneSave()
+    {
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("t.ini"));
+        writeFile(path, "[Data]\r\nName=x\r\n[Other]\r\nk=1\r\n");
+        TIniFile ini(path);
+        QVERIFY(
+            ini.writeStrings(u"Data"_s, {{u"Name"_s, u"a"_s}, {u"Maker"_s, u" b"_s}, {u"Tries"_s, u"10"_s}}));
+        QCOMPARE(readFile(path),
+                 QByteArray("[Data]\r\nName=a\r\nMaker=\" b\"\r\nTries=10\r\n[Other]\r\nk=1\r\n"));
+        // One value the format cannot hold refuses the whole batch.
+        QVERIFY(!ini.writeStrings(u"Data"_s, {{u"Name"_s, u"c"_s}, {u"Bad"_s, u"x\ny"_s}}));
+        QCOMPARE(TIniFile(path).readString(u"Data"_s, u"Name"_s), u"a"_s);
+    }
+
     void writeReadsBack_data()
     {
         QTest::addColumn<QString>("value");
