@@ -110,6 +110,85 @@ bool switchOn(const char* key)
     return (switchValue(key) & 0xFF) != 0;
 }
 
+QString formatText(const QString& pattern, qint64 value)
+{
+    // Widths beyond this are a broken file, not a layout wish.
+    constexpr int kMaxWidth = 64;
+    QString out;
+    bool used = false;
+    const qsizetype n = pattern.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = pattern[i];
+        if (c != QLatin1Char('%')) {
+            out += c;
+            ++i;
+            continue;
+        }
+        if (i + 1 < n && pattern[i + 1] == QLatin1Char('%')) {
+            out += QLatin1Char('%');
+            i += 2;
+            continue;
+        }
+        // Parse %[-0]*[width][.precision]type.
+        qsizetype j = i + 1;
+        bool left = false;
+        bool zero = false;
+        for (; j < n && (pattern[j] == QLatin1Char('-') || pattern[j] == QLatin1Char('0')); ++j)
+            (pattern[j] == QLatin1Char('-') ? left : zero) = true;
+        auto number = [&](int& v) {
+            for (; j < n && pattern[j].isDigit() && pattern[j].unicode() <= '9'; ++j)
+                v = qMin(kMaxWidth, v * 10 + (pattern[j].unicode() - '0'));
+        };
+        int width = 0;
+        number(width);
+        int precision = -1;
+        if (j < n && pattern[j] == QLatin1Char('.')) {
+            ++j;
+            precision = 0;
+            number(precision);
+        }
+        const char16_t type = j < n ? pattern[j].unicode() : u'\0';
+        const bool isNumber = type == u'd' || type == u'i' || type == u'u' || type == u'x' || type == u'X';
+        if (used || !isNumber) {
+            out += c; // not ours to expand: keep the '%' and go on with the text after it
+            ++i;
+            continue;
+        }
+        used = true;
+        QString digits;
+        bool negative = false;
+        if (type == u'x' || type == u'X') {
+            digits = QString::number(quint32(value), 16).toUpper();
+        } else if (type == u'u') {
+            digits = QString::number(quint32(value));
+        } else {
+            negative = value < 0;
+            digits = QString::number(negative ? -(quint64(value)) : quint64(value));
+        }
+        if (precision > digits.size())
+            digits.prepend(QString(precision - digits.size(), QLatin1Char('0')));
+        QString field = negative ? QLatin1Char('-') + digits : digits;
+        if (field.size() < width) {
+            const qsizetype pad = width - field.size();
+            if (left)
+                field.append(QString(pad, QLatin1Char(' ')));
+            else if (zero && precision < 0)
+                field.insert(negative ? 1 : 0, QString(pad, QLatin1Char('0')));
+            else
+                field.prepend(QString(pad, QLatin1Char(' ')));
+        }
+        out += field;
+        i = j + 1;
+    }
+    return out;
+}
+
+QString format(const char* key, qint64 value)
+{
+    return formatText(text(key), value);
+}
+
 void load(const QString& path)
 {
     if (!QFileInfo(path).isFile())

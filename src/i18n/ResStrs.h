@@ -22,6 +22,14 @@ int switchValue(const char* key);
 // A switch turns its action on when its low 8 bits are not zero.
 bool switchOn(const char* key);
 
+// A catalog text with its one number put in, as the Windows tool's Format did: the first %d, %i,
+// %u, %x or %X (with optional '-' and '0' flags, width and precision) takes `value`; %u and the
+// upper-case hexadecimal show its 32-bit pattern; "%%" is a percent sign. A language file is outside
+// input, so anything else (a second conversion, %s, %n, a lone '%') stays as literal text instead
+// of reaching a printf-style formatter.
+QString format(const char* key, qint64 value);
+QString formatText(const QString& pattern, qint64 value);
+
 // Loads the section `Caption` of a language file. A missing (or unreadable) file changes nothing.
 void load(const QString& path);
 // Puts every entry back to its built-in value, as if no language file had been loaded.

@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the initialization-file reader and writer, and to the catalog loader.
+// Feeds arbitrary bytes to the initialization-file reader and writer, the catalog loader and the
+// catalog's number formatting.
 // Besides not crashing, a value written must read back as written, whatever else the file holds.
 #include "i18n/ResStrs.h"
 #include "platform/TIniFile.h"
@@ -28,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ini.readInt(QStringLiteral("Caption"), key, 0);
     }
     ResStrs::load(path);
+    // Loaded texts are format patterns too: every one must format without harm.
+    for (const QString& key : ResStrs::textKeys())
+        ResStrs::format(key.toLatin1().constData(), -1);
+    ResStrs::formatText(QString::fromUtf8(bytes), 0x0A000025);
     ResStrs::resetToDefaults();
 
     // A short value taken from the input, without line breaks (those are refused by design).

@@ -173,6 +173,46 @@ private Q_SLOTS:
         QCOMPARE(ResStrs::switchValue("config_Cert_Del"), 0);
     }
 
+    void formatText_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<qint64>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("count") << u"您还有%d次机会"_s << qint64(3) << u"您还有3次机会"_s;
+        QTest::newRow("status in hex")
+            << u"操作失败(0x%.8x)"_s << qint64(0x0A000025) << u"操作失败(0x0A000025)"_s;
+        QTest::newRow("hex shows 32 bits") << u"%.8X"_s << qint64(-1) << u"FFFFFFFF"_s;
+        QTest::newRow("unsigned shows 32 bits") << u"%u"_s << qint64(-1) << u"4294967295"_s;
+        QTest::newRow("negative decimal") << u"= %d"_s << qint64(-5) << u"= -5"_s;
+        QTest::newRow("precision pads with zeros") << u"%.2d"_s << qint64(5) << u"05"_s;
+        QTest::newRow("width") << u"[%5d]"_s << qint64(42) << u"[   42]"_s;
+        QTest::newRow("left aligned") << u"[%-5d]"_s << qint64(42) << u"[42   ]"_s;
+        QTest::newRow("zero flag") << u"%05d"_s << qint64(-42) << u"-0042"_s;
+        QTest::newRow("percent sign") << u"%d%%"_s << qint64(50) << u"50%"_s;
+        QTest::newRow("lone percent at end") << u"直到进度达到100%"_s << qint64(1) << u"直到进度达到100%"_s;
+        QTest::newRow("only the first conversion") << u"%d %d"_s << qint64(7) << u"7 %d"_s;
+        QTest::newRow("string conversion stays") << u"%s and %d"_s << qint64(7) << u"%s and 7"_s;
+        QTest::newRow("hostile conversions stay") << u"%n%p%s"_s << qint64(1) << u"%n%p%s"_s;
+        QTest::newRow("huge width is capped")
+            << u"%99999999d"_s << qint64(1) << QString(63, QLatin1Char(' ')) + u"1"_s;
+        QTest::newRow("unfinished conversion") << u"x%.5"_s << qint64(1) << u"x%.5"_s;
+    }
+
+    void formatText()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(qint64, value);
+        QFETCH(QString, expected);
+        QCOMPARE(ResStrs::formatText(pattern, value), expected);
+    }
+
+    void formatUsesTheLoadedText()
+    {
+        TestEnv env;
+        ResStrs::load(writeLanguageFile(env, u"K_Try_Time=%d tries left %s\r\n"_s));
+        QCOMPARE(ResStrs::format("K_Try_Time", 2), u"2 tries left %s"_s);
+    }
+
     void languageFileName_data()
     {
         QTest::addColumn<int>("id");
