@@ -1,8 +1,49 @@
 #include "TAboutPage.h"
 
+#include "app/PageWidgets.h"
 #include "app/TProgramState.h"
+
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+namespace {
+
+// The built-in picture: drawn here so the page never depends on a file for it.
+QPixmap builtInPicture()
+{
+    QPixmap pixmap(430, 80);
+    QPainter painter(&pixmap);
+    QLinearGradient gradient(0, 0, 430, 0);
+    gradient.setColorAt(0, QColor(0x1f, 0x4e, 0x8c));
+    gradient.setColorAt(1, QColor(0x6f, 0xa8, 0xdc));
+    painter.fillRect(pixmap.rect(), gradient);
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setPixelSize(28);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(pixmap.rect().adjusted(20, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     QStringLiteral("QX4100"));
+    return pixmap;
+}
+
+} // namespace
 
 TAboutPage::TAboutPage(TProgramState& state, QWidget* parent) : QWidget(parent), m_state(state)
 {
     setObjectName(QStringLiteral("TabSheet7"));
+
+    auto* image5 = PageWidgets::label(this, "Image5");
+    image5->setPixmap(builtInPicture());
+    image5->setAlignment(Qt::AlignCenter);
+    // Filled from the application's "res" folder when the captions are applied.
+    auto* image6 = PageWidgets::label(this, "Image6");
+    image6->setAlignment(Qt::AlignCenter);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(image5);
+    layout->addWidget(image6, 1);
 }

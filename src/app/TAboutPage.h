@@ -4,6 +4,7 @@
 
 struct TProgramState;
 
+// Page 6: a built-in picture (Image5) above the picture named by the catalog (Image6).
 class TAboutPage : public QWidget
 {
     Q_OBJECT

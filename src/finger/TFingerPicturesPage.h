@@ -4,6 +4,8 @@
 
 struct TProgramState;
 
+// Page 12, never shown: holds the success, failure and animated fingerprint pictures that the
+// fingerprint dialogs use.
 class TFingerPicturesPage : public QWidget
 {
     Q_OBJECT

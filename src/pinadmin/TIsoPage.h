@@ -4,6 +4,7 @@
 
 struct TProgramState;
 
+// Page 10: write an ISO image into the token's CD-ROM partition.
 class TIsoPage : public QWidget
 {
     Q_OBJECT

@@ -1,8 +1,29 @@
 #include "TKeyLabelPage.h"
 
+#include "app/PageWidgets.h"
+#include "app/TActionButton.h"
 #include "app/TProgramState.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace PageWidgets;
 
 TKeyLabelPage::TKeyLabelPage(TProgramState& state, QWidget* parent) : QWidget(parent), m_state(state)
 {
     setObjectName(QStringLiteral("TabSheet3"));
+
+    auto* box = group(this, "RzGroupBox2");
+    auto* form = formIn(this, box);
+    m_edtKeyName = edit(box, "edtKeyName", 31);
+    addRow(form, nullptr, label(box, "Label8"));
+    addRow(form, nullptr, m_edtKeyName);
+    addButtons(form, {button(box, "RzButton1", action(this, "AcSetKeyName"))});
+}
+
+void TKeyLabelPage::setKeyName(const QString& label)
+{
+    m_edtKeyName->setText(label);
 }

@@ -4,6 +4,7 @@
 
 struct TProgramState;
 
+// Page 14: unlock the user PIN by challenge and response.
 class TRemoteUnlockPage : public QWidget
 {
     Q_OBJECT

@@ -4,6 +4,7 @@
 
 struct TProgramState;
 
+// Page 8: change the SO PIN.
 class TSoPinPage : public QWidget
 {
     Q_OBJECT

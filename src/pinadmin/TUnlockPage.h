@@ -4,6 +4,7 @@
 
 struct TProgramState;
 
+// Page 9: reset a blocked user PIN with the SO PIN.
 class TUnlockPage : public QWidget
 {
     Q_OBJECT

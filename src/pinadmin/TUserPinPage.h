@@ -4,6 +4,7 @@
 
 struct TProgramState;
 
+// Page 1: change the user PIN, knowing the old one.
 class TUserPinPage : public QWidget
 {
     Q_OBJECT
