@@ -6,9 +6,11 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpacerItem>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace PageWidgets {
@@ -52,6 +54,21 @@ QGroupBox* group(QWidget* parent, const char* name)
     auto* g = new QGroupBox(parent);
     g->setObjectName(QLatin1String(name));
     return g;
+}
+
+QTableWidget* reportList(QWidget* parent, const char* name, int width1, int width2)
+{
+    auto* list = new QTableWidget(0, 2, parent);
+    list->setObjectName(QLatin1String(name));
+    list->setShowGrid(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->verticalHeader()->hide();
+    list->horizontalHeader()->setHighlightSections(false);
+    list->setColumnWidth(0, width1);
+    list->setColumnWidth(1, width2);
+    return list;
 }
 
 QLabel* nameLabel(QWidget* parent, const char* name)

@@ -10,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QObject;
+class QTableWidget;
 class QWidget;
 class TActionButton;
 
@@ -23,6 +24,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& text = {});
 QLineEdit* edit(QWidget* parent, const char* name, int maxLength, bool masked = false);
 TActionButton* button(QWidget* parent, const char* name, QAction* action);
 QGroupBox* group(QWidget* parent, const char* name);
+// A read-only two-column report list with grid lines and whole-row selection.
+QTableWidget* reportList(QWidget* parent, const char* name, int width1, int width2);
 // A prompt in the tool's blue bold 14-pixel face, with a font of its own that the window font
 // does not override.
 QLabel* nameLabel(QWidget* parent, const char* name);

@@ -5,7 +5,6 @@
 #include "app/TProgramState.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -13,20 +12,10 @@
 using namespace PageWidgets;
 
 TSystemInfoPage::TSystemInfoPage(TProgramState& state, QWidget* parent)
-    : QWidget(parent), m_state(state), m_list(new QTableWidget(0, 2, this)),
+    : QWidget(parent), m_state(state), m_list(PageWidgets::reportList(this, "LVSystemInfo", 150, 240)),
       m_progress(new QProgressBar(this))
 {
     setObjectName(QStringLiteral("TabSheet6"));
-
-    m_list->setObjectName(QStringLiteral("LVSystemInfo"));
-    m_list->setShowGrid(true);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->verticalHeader()->hide();
-    m_list->horizontalHeader()->setHighlightSections(false);
-    m_list->setColumnWidth(0, 150);
-    m_list->setColumnWidth(1, 240);
 
     m_progress->setObjectName(QStringLiteral("pbURLDownFile"));
     m_progress->setValue(0);

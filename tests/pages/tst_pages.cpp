@@ -90,44 +90,27 @@ private Q_SLOTS:
         QTest::addColumn<bool>("masked");
         QTest::addColumn<QString>("text");
 
-        QTest::newRow("login PIN") << "TabSheet4"
-                                   << "edtUPIN" << 16 << true << "";
-        QTest::newRow("old PIN") << "TabSheet2"
-                                 << "edtOldUPin" << 16 << true << "";
-        QTest::newRow("new PIN") << "TabSheet2"
-                                 << "edtNewUPin1" << 16 << true << "";
-        QTest::newRow("confirm PIN") << "TabSheet2"
-                                     << "edtNewUPin2" << 16 << true << "";
-        QTest::newRow("key label") << "TabSheet3"
-                                   << "edtKeyName" << 31 << false << "";
-        QTest::newRow("init label") << "TabSheet8"
-                                    << "edtInit_KeyName" << 31 << false << "QX4100";
-        QTest::newRow("init maker") << "TabSheet8"
-                                    << "edtInit_GS" << 32 << false << "Vostrel";
-        QTest::newRow("init issuer") << "TabSheet8"
-                                     << "edtInit_UnLockPIN" << 32 << false << "Vostrel";
-        QTest::newRow("init SO PIN in clear") << "TabSheet8"
-                                              << "edtInit_SPIN" << 16 << false << "qzrbn";
-        QTest::newRow("init user PIN in clear") << "TabSheet8"
-                                                << "edtInit_UPIN" << 16 << false << "58203164";
-        QTest::newRow("SO PIN") << "TabSheet9"
-                                << "edtSPIN" << 16 << true << "";
-        QTest::newRow("new SO PIN") << "TabSheet9"
-                                    << "edtNewSPIN1" << 16 << true << "";
-        QTest::newRow("confirm SO PIN") << "TabSheet9"
-                                        << "edtNewSPIN2" << 16 << true << "";
-        QTest::newRow("unlock SO PIN") << "TabSheet10"
-                                       << "edtSPINForUnLock" << 16 << true << "";
-        QTest::newRow("unlock new PIN") << "TabSheet10"
-                                        << "edtUPINForUnlock1" << 16 << true << "";
-        QTest::newRow("unlock confirm") << "TabSheet10"
-                                        << "edtUPINForUnlock2" << 16 << true << "";
-        QTest::newRow("ISO PIN") << "TabSheet11"
-                                 << "edtUPINForDownISO" << 16 << true << "";
-        QTest::newRow("ISO path") << "TabSheet11"
-                                  << "edtPath" << 32767 << false << "";
-        QTest::newRow("admin SO PIN") << "TabSheet18"
-                                      << "edtFingerSPIN" << 16 << true << "";
+        // clang-format off
+        QTest::newRow("login PIN") << "TabSheet4" << "edtUPIN" << 16 << true << "";
+        QTest::newRow("old PIN") << "TabSheet2" << "edtOldUPin" << 16 << true << "";
+        QTest::newRow("new PIN") << "TabSheet2" << "edtNewUPin1" << 16 << true << "";
+        QTest::newRow("confirm PIN") << "TabSheet2" << "edtNewUPin2" << 16 << true << "";
+        QTest::newRow("key label") << "TabSheet3" << "edtKeyName" << 31 << false << "";
+        QTest::newRow("init label") << "TabSheet8" << "edtInit_KeyName" << 31 << false << "QX4100";
+        QTest::newRow("init maker") << "TabSheet8" << "edtInit_GS" << 32 << false << "Vostrel";
+        QTest::newRow("init issuer") << "TabSheet8" << "edtInit_UnLockPIN" << 32 << false << "Vostrel";
+        QTest::newRow("init SO PIN in clear") << "TabSheet8" << "edtInit_SPIN" << 16 << false << "qzrbn";
+        QTest::newRow("init user PIN in clear") << "TabSheet8" << "edtInit_UPIN" << 16 << false << "58203164";
+        QTest::newRow("SO PIN") << "TabSheet9" << "edtSPIN" << 16 << true << "";
+        QTest::newRow("new SO PIN") << "TabSheet9" << "edtNewSPIN1" << 16 << true << "";
+        QTest::newRow("confirm SO PIN") << "TabSheet9" << "edtNewSPIN2" << 16 << true << "";
+        QTest::newRow("unlock SO PIN") << "TabSheet10" << "edtSPINForUnLock" << 16 << true << "";
+        QTest::newRow("unlock new PIN") << "TabSheet10" << "edtUPINForUnlock1" << 16 << true << "";
+        QTest::newRow("unlock confirm") << "TabSheet10" << "edtUPINForUnlock2" << 16 << true << "";
+        QTest::newRow("ISO PIN") << "TabSheet11" << "edtUPINForDownISO" << 16 << true << "";
+        QTest::newRow("ISO path") << "TabSheet11" << "edtPath" << 32767 << false << "";
+        QTest::newRow("admin SO PIN") << "TabSheet18" << "edtFingerSPIN" << 16 << true << "";
+        // clang-format on
     }
     void entryFields()
     {
@@ -158,6 +141,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("maximum");
         QTest::addColumn<int>("value");
 
+        // clang-format off
         QTest::newRow("SO PIN min") << "edtInit_SOPINlenMin" << 4 << 16 << 4;
         QTest::newRow("SO PIN max") << "edtInit_SOPINlenMax" << 4 << 16 << 16;
         QTest::newRow("SO PIN tries") << "edtInit_MaxCount_SOPIN" << 1 << 15 << 10;
@@ -168,6 +152,7 @@ private Q_SLOTS:
         QTest::newRow("admin finger level") << "edtInit_SOPINLeve" << 1 << 3 << 1;
         QTest::newRow("user finger tries") << "edtInit_UPINTry" << 1 << 15 << 10;
         QTest::newRow("user finger level") << "edtInit_UPINLeve" << 1 << 3 << 1;
+        // clang-format on
     }
     void spinFields()
     {
@@ -212,93 +197,37 @@ private Q_SLOTS:
         QTest::addColumn<QString>("actionName");
         QTest::addColumn<QString>("buttonName");
 
-        QTest::newRow("key refresh") << "TabSheet1"
-                                     << "AcFindKeyRefresh"
-                                     << "Button7";
-        QTest::newRow("set user PIN") << "TabSheet2"
-                                      << "AcSetUserPIN"
-                                      << "btnOK";
-        QTest::newRow("set label") << "TabSheet3"
-                                   << "AcSetKeyName"
-                                   << "RzButton1";
-        QTest::newRow("login") << "TabSheet4"
-                               << "AcLogin"
-                               << "btnlogon";
-        QTest::newRow("cancel login") << "TabSheet4"
-                                      << "AcCancel"
-                                      << "RzButton3";
-        QTest::newRow("finger logon") << "TabSheet4"
-                                      << "AcFingerlogon"
-                                      << "Button20";
-        QTest::newRow("cert refresh") << "TabSheet5"
-                                      << "Acrefresh"
-                                      << "btnCertRefresh";
-        QTest::newRow("view cert") << "TabSheet5"
-                                   << "AcListCert"
-                                   << "btnListCert";
-        QTest::newRow("register") << "TabSheet5"
-                                  << "AcRegCert"
-                                  << "btnRegCert";
-        QTest::newRow("import") << "TabSheet5"
-                                << "AcInputCert"
-                                << "btnInputCert";
-        QTest::newRow("logout") << "TabSheet5"
-                                << "Aclogout"
-                                << "Button9";
-        QTest::newRow("export") << "TabSheet5"
-                                << "AcOutput"
-                                << "btnOutput";
-        QTest::newRow("unregister") << "TabSheet5"
-                                    << "AcUnRegCert"
-                                    << "btnUnRegCert";
-        QTest::newRow("delete container") << "TabSheet5"
-                                          << "AcDel"
-                                          << "btnDel";
-        QTest::newRow("re-check") << "TabSheet6"
-                                  << "AcMore"
-                                  << "btnMore";
-        QTest::newRow("save report") << "TabSheet6"
-                                     << "AcSave"
-                                     << "btnSave";
-        QTest::newRow("update") << "TabSheet6"
-                                << "AcUpdate"
-                                << "btnUpdate";
-        QTest::newRow("initialize") << "TabSheet8"
-                                    << "AcInit"
-                                    << "Button14";
-        QTest::newRow("set SO PIN") << "TabSheet9"
-                                    << "AcSetSOPIN"
-                                    << "Button10";
-        QTest::newRow("unlock") << "TabSheet10"
-                                << "AcUnlock"
-                                << "Button11";
-        QTest::newRow("write ISO") << "TabSheet11"
-                                   << "AcDownISO"
-                                   << "Button8";
-        QTest::newRow("finger test") << "TabSheet15"
-                                     << "AcFingerTest"
-                                     << "btnFingerTest";
-        QTest::newRow("finger unlock") << "TabSheet15"
-                                       << "AcFingerUnlock"
-                                       << "btnFingerUnlock";
-        QTest::newRow("finger delete") << "TabSheet15"
-                                       << "AcFingerDel"
-                                       << "btnFingerDel";
-        QTest::newRow("admin login") << "TabSheet18"
-                                     << "AcFinger_SOPIN_Login"
-                                     << "RzButton2";
-        QTest::newRow("admin cancel") << "TabSheet18"
-                                      << "AcFingerLoginCancel"
-                                      << "RzButton4";
-        QTest::newRow("admin finger login") << "TabSheet18"
-                                            << "AcFinger_SOPINFinger_Login"
-                                            << "Button21";
-        QTest::newRow("challenge") << "TabSheet20"
-                                   << "AcRequest"
-                                   << "Button22";
-        QTest::newRow("remote unlock") << "TabSheet20"
-                                       << "AcRemoteUnLock"
-                                       << "Button23";
+        // clang-format off
+        QTest::newRow("key refresh") << "TabSheet1" << "AcFindKeyRefresh" << "Button7";
+        QTest::newRow("set user PIN") << "TabSheet2" << "AcSetUserPIN" << "btnOK";
+        QTest::newRow("set label") << "TabSheet3" << "AcSetKeyName" << "RzButton1";
+        QTest::newRow("login") << "TabSheet4" << "AcLogin" << "btnlogon";
+        QTest::newRow("cancel login") << "TabSheet4" << "AcCancel" << "RzButton3";
+        QTest::newRow("finger logon") << "TabSheet4" << "AcFingerlogon" << "Button20";
+        QTest::newRow("cert refresh") << "TabSheet5" << "Acrefresh" << "btnCertRefresh";
+        QTest::newRow("view cert") << "TabSheet5" << "AcListCert" << "btnListCert";
+        QTest::newRow("register") << "TabSheet5" << "AcRegCert" << "btnRegCert";
+        QTest::newRow("import") << "TabSheet5" << "AcInputCert" << "btnInputCert";
+        QTest::newRow("logout") << "TabSheet5" << "Aclogout" << "Button9";
+        QTest::newRow("export") << "TabSheet5" << "AcOutput" << "btnOutput";
+        QTest::newRow("unregister") << "TabSheet5" << "AcUnRegCert" << "btnUnRegCert";
+        QTest::newRow("delete container") << "TabSheet5" << "AcDel" << "btnDel";
+        QTest::newRow("re-check") << "TabSheet6" << "AcMore" << "btnMore";
+        QTest::newRow("save report") << "TabSheet6" << "AcSave" << "btnSave";
+        QTest::newRow("update") << "TabSheet6" << "AcUpdate" << "btnUpdate";
+        QTest::newRow("initialize") << "TabSheet8" << "AcInit" << "Button14";
+        QTest::newRow("set SO PIN") << "TabSheet9" << "AcSetSOPIN" << "Button10";
+        QTest::newRow("unlock") << "TabSheet10" << "AcUnlock" << "Button11";
+        QTest::newRow("write ISO") << "TabSheet11" << "AcDownISO" << "Button8";
+        QTest::newRow("finger test") << "TabSheet15" << "AcFingerTest" << "btnFingerTest";
+        QTest::newRow("finger unlock") << "TabSheet15" << "AcFingerUnlock" << "btnFingerUnlock";
+        QTest::newRow("finger delete") << "TabSheet15" << "AcFingerDel" << "btnFingerDel";
+        QTest::newRow("admin login") << "TabSheet18" << "AcFinger_SOPIN_Login" << "RzButton2";
+        QTest::newRow("admin cancel") << "TabSheet18" << "AcFingerLoginCancel" << "RzButton4";
+        QTest::newRow("admin finger login") << "TabSheet18" << "AcFinger_SOPINFinger_Login" << "Button21";
+        QTest::newRow("challenge") << "TabSheet20" << "AcRequest" << "Button22";
+        QTest::newRow("remote unlock") << "TabSheet20" << "AcRemoteUnLock" << "Button23";
+        // clang-format on
     }
     void actionButtons()
     {
@@ -376,10 +305,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("list");
         QTest::addColumn<int>("width2");
 
-        QTest::newRow("key information") << "TabSheet1"
-                                         << "lv" << 245;
-        QTest::newRow("system report") << "TabSheet6"
-                                       << "LVSystemInfo" << 240;
+        // clang-format off
+        QTest::newRow("key information") << "TabSheet1" << "lv" << 245;
+        QTest::newRow("system report") << "TabSheet6" << "LVSystemInfo" << 240;
+        // clang-format on
     }
     void reportLists()
     {
@@ -425,10 +354,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("label");
 
-        QTest::newRow("login") << "TabSheet4"
-                               << "Lkeyname";
-        QTest::newRow("admin login") << "TabSheet18"
-                                     << "LFingerKeyName";
+        // clang-format off
+        QTest::newRow("login") << "TabSheet4" << "Lkeyname";
+        QTest::newRow("admin login") << "TabSheet18" << "LFingerKeyName";
+        // clang-format on
     }
     void keyNameLabels()
     {
@@ -466,12 +395,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("actionName");
 
-        QTest::newRow("login") << "TabSheet4"
-                               << "edtUPIN"
-                               << "AcCancel";
-        QTest::newRow("admin login") << "TabSheet18"
-                                     << "edtFingerSPIN"
-                                     << "AcFingerLoginCancel";
+        // clang-format off
+        QTest::newRow("login") << "TabSheet4" << "edtUPIN" << "AcCancel";
+        QTest::newRow("admin login") << "TabSheet18" << "edtFingerSPIN" << "AcFingerLoginCancel";
+        // clang-format on
     }
     void escapeCancels()
     {
@@ -496,7 +423,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("index");
         for (int i = 0; i < 15; ++i)
+            // clang-format off
             QTest::addRow("page %d", i) << i;
+        // clang-format on
     }
     void controlsFitThePageArea()
     {
