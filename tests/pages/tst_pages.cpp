@@ -63,6 +63,14 @@ public:
 
     QWidget* page(const QString& name) const { return stack.findChild<QWidget*>(name); }
 
+    // Shows the page as the page control would and waits until it is on screen.
+    bool show(QWidget* page)
+    {
+        stack.setCurrentWidget(page);
+        stack.show();
+        return QTest::qWaitForWindowExposed(&stack);
+    }
+
     TProgramState state;
     QStackedWidget stack;
 };
@@ -236,9 +244,7 @@ private Q_SLOTS:
         QFETCH(QString, buttonName);
 
         PageHost host;
-        host.stack.setCurrentWidget(host.page(page));
-        host.stack.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host.stack));
+        QVERIFY(host.show(host.page(page)));
 
         auto* action = host.stack.findChild<QAction*>(actionName);
         QVERIFY(action);
@@ -273,9 +279,7 @@ private Q_SLOTS:
     {
         PageHost host;
         host.stack.findChild<QAction*>("AcOutput")->setVisible(false);
-        host.stack.setCurrentWidget(host.page("TabSheet5"));
-        host.stack.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host.stack));
+        QVERIFY(host.show(host.page("TabSheet5")));
         QVERIFY(!host.page("TabSheet5")->findChild<QWidget*>("btnOutput")->isVisible());
         QVERIFY(host.page("TabSheet5")->findChild<QWidget*>("btnListCert")->isVisible());
     }
@@ -407,9 +411,7 @@ private Q_SLOTS:
         QFETCH(QString, actionName);
 
         PageHost host;
-        host.stack.setCurrentWidget(host.page(page));
-        host.stack.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host.stack));
+        QVERIFY(host.show(host.page(page)));
         auto* edit = host.page(page)->findChild<QLineEdit*>(field);
         edit->setFocus();
         QTRY_VERIFY(edit->hasFocus());
@@ -438,9 +440,7 @@ private Q_SLOTS:
         for (QLabel* l : host.stack.findChildren<QLabel*>())
             if (l->text().isEmpty() && l->pixmap().isNull())
                 l->setText(QStringLiteral("SO PIN最大密码长度:"));
-        host.stack.setCurrentIndex(index);
-        host.stack.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host.stack));
+        QVERIFY(host.show(host.stack.widget(index)));
         QWidget* page = host.stack.currentWidget();
         QCOMPARE(page->size(), kPageArea);
         // A layout that needs more room than the page squeezes its controls below their minimum.
