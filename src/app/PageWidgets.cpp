@@ -1,6 +1,7 @@
 #include "PageWidgets.h"
 
 #include "app/TActionButton.h"
+#include "app/TMaskedEditStyle.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -36,8 +37,7 @@ QLineEdit* edit(QWidget* parent, const char* name, int maxLength, bool masked)
     e->setMaxLength(maxLength);
     if (masked) {
         e->setEchoMode(QLineEdit::Password);
-        // A plain asterisk, whatever the style would choose.
-        e->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+        e->setStyle(TMaskedEditStyle::instance());
     }
     return e;
 }

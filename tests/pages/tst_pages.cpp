@@ -140,6 +140,9 @@ private Q_SLOTS:
         edit->clear();
         QTest::keyClicks(edit, QString(maxLength == 32767 ? 40 : maxLength + 5, QLatin1Char('7')));
         QCOMPARE(edit->text().size(), maxLength == 32767 ? 40 : maxLength);
+        // A masked field shows one asterisk per character.
+        if (masked)
+            QCOMPARE(edit->displayText(), QString(maxLength, QLatin1Char('*')));
     }
 
     void spinFields_data()

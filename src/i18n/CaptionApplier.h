@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringList>
+
+class QWidget;
+
+// Puts the catalog's texts, font and pictures on the main window. The window's controls are found
+// by name anywhere below the window, so this does not depend on how the window is put together.
+namespace CaptionApplier {
+
+// Window font, versioned window caption, every control text and the banner and about pictures.
+// A control the window does not have is skipped.
+void apply(QWidget* window);
+
+// The names of every control and action that receives a text, in the order they receive it.
+QStringList controlNames();
+
+// The window caption for a catalog caption and a version text: the two are joined by "  V".
+QString windowCaption(const QString& caption, const QString& version);
+
+} // namespace CaptionApplier

@@ -1,0 +1,276 @@
+#include "TestEnv.h"
+#include "app/TAboutPage.h"
+#include "app/TKeyInfoPage.h"
+#include "app/TProgramState.h"
+#include "certs/TCertPage.h"
+#include "finger/TFingerPage.h"
+#include "finger/TFingerPicturesPage.h"
+#include "i18n/CaptionApplier.h"
+#include "i18n/ResStrs.h"
+#include "pinadmin/TInitPage.h"
+#include "pinadmin/TIsoPage.h"
+#include "pinadmin/TKeyLabelPage.h"
+#include "pinadmin/TLoginPage.h"
+#include "pinadmin/TRemoteUnlockPage.h"
+#include "pinadmin/TSoLoginPage.h"
+#include "pinadmin/TSoPinPage.h"
+#include "pinadmin/TUnlockPage.h"
+#include "pinadmin/TUserPinPage.h"
+#include "sysinfo/TSystemInfoPage.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+// A window with the main window's banner and all pages, named as the main window names them.
+class CaptionWindow : public QWidget
+{
+public:
+    CaptionWindow()
+    {
+        setObjectName("MainForm");
+        auto* layout = new QVBoxLayout(this);
+        auto* banner = new QLabel(this);
+        banner->setObjectName("Image1");
+        layout->addWidget(banner);
+        auto* pages = new QStackedWidget(this);
+        layout->addWidget(pages);
+        pages->addWidget(new TKeyInfoPage(state));
+        pages->addWidget(new TUserPinPage(state));
+        pages->addWidget(new TKeyLabelPage(state));
+        pages->addWidget(new TLoginPage(state));
+        pages->addWidget(new TCertPage(state));
+        pages->addWidget(new TSystemInfoPage(state));
+        pages->addWidget(new TAboutPage(state));
+        pages->addWidget(new TInitPage(state));
+        pages->addWidget(new TSoPinPage(state));
+        pages->addWidget(new TUnlockPage(state));
+        pages->addWidget(new TIsoPage(state));
+        pages->addWidget(new TFingerPage(state));
+        pages->addWidget(new TFingerPicturesPage(state));
+        pages->addWidget(new TSoLoginPage(state));
+        pages->addWidget(new TRemoteUnlockPage(state));
+    }
+
+    TProgramState state;
+};
+
+// The text a control shows: part -1 is its own text, otherwise a column header or a tab.
+QString shownText(QObject* control, int part)
+{
+    if (auto* table = qobject_cast<QTableWidget*>(control))
+        return table->horizontalHeaderItem(part) ? table->horizontalHeaderItem(part)->text() : QString();
+    if (auto* tabs = qobject_cast<QTabWidget*>(control))
+        return tabs->tabText(part);
+    if (auto* action = qobject_cast<QAction*>(control))
+        return action->text();
+    if (auto* label = qobject_cast<QLabel*>(control))
+        return label->text();
+    if (auto* box = qobject_cast<QGroupBox*>(control))
+        return box->title();
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        return button->text();
+    return QStringLiteral("<no text>");
+}
+
+void writeLanguageFile(const QString& path, const QByteArray& entries)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Caption]\n" + entries);
+}
+
+} // namespace
+
+class TestCaptions : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup() { ResStrs::resetToDefaults(); }
+
+    void controlTexts_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("part");
+        QTest::addColumn<QString>("expected");
+
+        // Built-in labels already end in a full-width colon; the ASCII one is added all the same.
+        // clang-format off
+        QTest::newRow("login prompt") << "" << "Label14" << -1 << "您准备登录的USBKey为：:";
+        QTest::newRow("PIN prompt") << "" << "RzLabel1" << -1 << "口令：:";
+        QTest::newRow("old PIN prompt") << "" << "Label2" << -1 << "原口令：:";
+        QTest::newRow("admin login prompt") << "" << "Label12" << -1 << "您准备登录的USBKey为：:";
+        QTest::newRow("old SO PIN prompt") << "" << "LAdmin_Old_SOPIN" << -1 << "原SO PIN:";
+        QTest::newRow("challenge prompt") << "" << "Label44" << -1 << "挑战码:";
+        QTest::newRow("finger tries, no colon") << "" << "Label22" << -1 << "管理员最大重试次数";
+        QTest::newRow("fixed SO PIN prompt") << "" << "RzLabel2" << -1 << "SO PIN:";
+        QTest::newRow("key list column 1") << "" << "lv" << 0 << "字段";
+        QTest::newRow("key list column 2") << "" << "lv" << 1 << "值";
+        QTest::newRow("report column 1") << "" << "LVSystemInfo" << 0 << "系统检测";
+        QTest::newRow("report column 2") << "" << "LVSystemInfo" << 1 << "状态";
+        QTest::newRow("init base tab") << "" << "PCInit" << 0 << "基本信息";
+        QTest::newRow("init finger tab") << "" << "PCInit" << 3 << "指纹设置";
+        QTest::newRow("finger tab") << "" << "PCFinger" << 0 << "用户指纹";
+        QTest::newRow("remote unlock group") << "" << "RzGroupBox8" << -1 << "远程解锁";
+        QTest::newRow("login action") << "" << "AcLogin" << -1 << "登录(&L)";
+        QTest::newRow("login button follows") << "" << "btnlogon" << -1 << "登录(&L)";
+        QTest::newRow("key refresh button") << "" << "Button7" << -1 << "刷新";
+        QTest::newRow("cert refresh") << "" << "Acrefresh" << -1 << "刷新";
+        QTest::newRow("set PIN") << "" << "AcSetUserPIN" << -1 << "修改";
+        QTest::newRow("set label") << "" << "AcSetKeyName" << -1 << "修改";
+        QTest::newRow("delete cert") << "" << "AcDelCert" << -1 << "删除证书";
+        QTest::newRow("challenge") << "" << "AcRequest" << -1 << "生成";
+        QTest::newRow("en login prompt") << "EN_1033.lng" << "Label14" << -1 << "You are logging in to the USBKey:";
+        QTest::newRow("en PIN prompt") << "EN_1033.lng" << "RzLabel1" << -1 << "PIN:";
+        QTest::newRow("en old SO PIN") << "EN_1033.lng" << "LAdmin_Old_SOPIN" << -1 << "Current SO PIN:";
+        QTest::newRow("en challenge") << "EN_1033.lng" << "Label44" << -1 << "Challenge:";
+        QTest::newRow("en column") << "EN_1033.lng" << "lv" << 0 << "Field";
+        QTest::newRow("en tab") << "EN_1033.lng" << "PCInit" << 0 << "General";
+        QTest::newRow("en finger tab") << "EN_1033.lng" << "PCFinger" << 0 << "User fingerprints";
+        QTest::newRow("en login") << "EN_1033.lng" << "AcLogin" << -1 << "&Log in";
+        QTest::newRow("en refresh button") << "EN_1033.lng" << "Button7" << -1 << "Refresh";
+        QTest::newRow("en set PIN") << "EN_1033.lng" << "AcSetUserPIN" << -1 << "Change";
+        QTest::newRow("en group") << "EN_1033.lng" << "RzGroupBox8" << -1 << "Remote unlock";
+        QTest::newRow("en fixed prompt") << "EN_1033.lng" << "RzLabel2" << -1 << "SO PIN:";
+        // clang-format on
+    }
+    void controlTexts()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, control);
+        QFETCH(int, part);
+        QFETCH(QString, expected);
+
+        TestEnv env;
+        if (!language.isEmpty()) {
+            const QString path = env.appDir() + "Languages/" + language;
+            QVERIFY(QFile::exists(path));
+            ResStrs::load(path);
+        }
+        CaptionWindow window;
+        CaptionApplier::apply(&window);
+        QObject* target = window.findChild<QObject*>(control);
+        QVERIFY(target);
+        QCOMPARE(shownText(target, part), expected);
+    }
+
+    // A control named in the caption table but missing from the window would silently keep its
+    // placeholder.
+    void everyCaptionedControlExists()
+    {
+        TestEnv env;
+        CaptionWindow window;
+        CaptionApplier::apply(&window);
+        const QStringList names = CaptionApplier::controlNames();
+        QVERIFY(names.size() > 60);
+        for (const QString& name : names) {
+            const QList<QObject*> found = window.findChildren<QObject*>(name);
+            QVERIFY2(found.size() == 1, qPrintable(name));
+            const int part = qobject_cast<QTableWidget*>(found.first()) ? 1 : 0;
+            QVERIFY2(!shownText(found.first(), part).trimmed().isEmpty(), qPrintable(name));
+        }
+        auto* tabs = window.findChild<QTabWidget*>("PCInit");
+        for (int i = 0; i < tabs->count(); ++i)
+            QVERIFY(!tabs->tabText(i).isEmpty());
+    }
+
+    void font_data()
+    {
+        QTest::addColumn<QByteArray>("entries"); // empty: no language file
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("pointSize");
+
+        // clang-format off
+        QTest::newRow("built-in") << QByteArray() << "宋体" << 9;
+        QTest::newRow("twelve") << QByteArray("FontName=Sans Serif\nFontSize=12\n") << "Sans Serif" << 12;
+        QTest::newRow("not a number keeps 9") << QByteArray("FontName=Sans Serif\nFontSize=12pt\n") << "Sans Serif" << 9;
+        QTest::newRow("missing size keeps 9") << QByteArray("FontName=Sans Serif\n") << "Sans Serif" << 9;
+        QTest::newRow("zero keeps 9") << QByteArray("FontName=Sans Serif\nFontSize=0\n") << "Sans Serif" << 9;
+        // clang-format on
+    }
+    void font()
+    {
+        QFETCH(QByteArray, entries);
+        QFETCH(QString, family);
+        QFETCH(int, pointSize);
+
+        TestEnv env;
+        if (!entries.isEmpty()) {
+            writeLanguageFile(env.path("lang.lng"), entries);
+            ResStrs::load(env.path("lang.lng"));
+        }
+        CaptionWindow window;
+        CaptionApplier::apply(&window);
+        QCOMPARE(window.font().family(), family);
+        QCOMPARE(window.font().pointSize(), pointSize);
+        // Controls without a font of their own follow the window.
+        auto* pin = window.findChild<QLineEdit*>("edtUPIN");
+        QCOMPARE(pin->font().pointSize(), pointSize);
+        QCOMPARE(window.findChild<QLabel*>("Label14")->font().family(), family);
+        // The token names keep their own face.
+        for (const char* name : {"Lkeyname", "LFingerKeyName"}) {
+            auto* label = window.findChild<QLabel*>(name);
+            QCOMPARE(label->font().pixelSize(), 14);
+            QVERIFY(label->font().bold());
+            QCOMPARE(label->font().family(), QStringLiteral("宋体"));
+        }
+    }
+
+    void windowCaption()
+    {
+        TestEnv env;
+        CaptionWindow window;
+        CaptionApplier::apply(&window);
+        // Three blanks of the built-in caption, then the two of the separator.
+        QCOMPARE(window.windowTitle(),
+                 QStringLiteral("PKI管理工具     V") + QStringLiteral(QX_VERSION_STRING));
+        QCOMPARE(QString(QX_VERSION_STRING).split('.').size(), 4);
+        QCOMPARE(CaptionApplier::windowCaption("PKI Manager", QString()), QStringLiteral("PKI Manager  V"));
+    }
+
+    void pictures_data()
+    {
+        QTest::addColumn<QByteArray>("entries"); // empty: no language file
+        QTest::addColumn<bool>("banner");
+        QTest::addColumn<bool>("about");
+
+        // clang-format off
+        QTest::newRow("built-in names") << QByteArray() << true << true;
+        QTest::newRow("missing banner file") << QByteArray("P_topImg=nothing.jpg\nP_GSImg=GS.jpg\n") << false << true;
+        QTest::newRow("no names: the folder is not a picture") << QByteArray("FontSize=9\n") << false << false;
+        QTest::newRow("only the banner named") << QByteArray("P_topImg=top_img.jpg\n") << true << false;
+        // clang-format on
+    }
+    void pictures()
+    {
+        QFETCH(QByteArray, entries);
+        QFETCH(bool, banner);
+        QFETCH(bool, about);
+
+        TestEnv env;
+        QVERIFY(QFile::exists(env.appDir() + "res/top_img.jpg"));
+        QVERIFY(QFile::exists(env.appDir() + "res/GS.jpg"));
+        if (!entries.isEmpty()) {
+            writeLanguageFile(env.path("lang.lng"), entries);
+            ResStrs::load(env.path("lang.lng"));
+        }
+        CaptionWindow window;
+        CaptionApplier::apply(&window);
+        QCOMPARE(!window.findChild<QLabel*>("Image1")->pixmap().isNull(), banner);
+        QCOMPARE(!window.findChild<QLabel*>("Image6")->pixmap().isNull(), about);
+    }
+};
+
+QTEST_MAIN(TestCaptions)
+#include "tst_captions.moc"
