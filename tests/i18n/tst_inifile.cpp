@@ -44,75 +44,66 @@ class TestIniFile : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // Every row looks up key "K" of section "Caption".
     void readString_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
 
-        const QString s = QStringLiteral("Caption");
-        const QString k = QStringLiteral("K");
-        QTest::newRow("utf16le with bom") << utf16le(u"[Caption]\r\nK=提示\r\n"_s) << s << k << u"提示"_s;
-        QTest::newRow("system code page") << u"[Caption]\r\nK=提示\r\n"_s.toUtf8() << s << k << u"提示"_s;
-        QTest::newRow("utf8 with bom") << QByteArray("\xEF\xBB\xBF[Caption]\nK=v\n") << s << k << u"v"_s;
+        QTest::newRow("utf16le with bom") << utf16le(u"[Caption]\r\nK=提示\r\n"_s) << u"提示"_s;
+        QTest::newRow("system code page") << u"[Caption]\r\nK=提示\r\n"_s.toUtf8() << u"提示"_s;
+        QTest::newRow("utf8 with bom") << QByteArray("\xEF\xBB\xBF[Caption]\nK=v\n") << u"v"_s;
         QTest::newRow("utf16 without bom is not understood")
-            << utf16leNoBom(u"[Caption]\r\nK=v\r\n"_s) << s << k << kDefault;
-        QTest::newRow("names ignore case") << QByteArray("[cAPTION]\nk=v\n") << s << k << u"v"_s;
+            << utf16leNoBom(u"[Caption]\r\nK=v\r\n"_s) << kDefault;
+        QTest::newRow("names ignore case") << QByteArray("[cAPTION]\nk=v\n") << u"v"_s;
         QTest::newRow("blanks around key and value")
-            << QByteArray("[Caption]\n \tK \t=  a b \t\n") << s << k << u"a b"_s;
-        QTest::newRow("double quotes keep blanks")
-            << QByteArray("[Caption]\nK=\"  a  \"\n") << s << k << u"  a  "_s;
-        QTest::newRow("single quotes keep blanks") << QByteArray("[Caption]\nK='x '\n") << s << k << u"x "_s;
-        QTest::newRow("blanks outside quotes")
-            << QByteArray("[Caption]\nK=  \" a \"  \n") << s << k << u" a "_s;
-        QTest::newRow("only one pair of quotes")
-            << QByteArray("[Caption]\nK=\"\"x\"\"\n") << s << k << u"\"x\""_s;
-        QTest::newRow("mismatched quotes stay") << QByteArray("[Caption]\nK=\"x'\n") << s << k << u"\"x'"_s;
-        QTest::newRow("lone quote stays") << QByteArray("[Caption]\nK=\"\n") << s << k << u"\""_s;
-        QTest::newRow("empty value is not missing") << QByteArray("[Caption]\nK=\n") << s << k << QString();
-        QTest::newRow("equals sign in value") << QByteArray("[Caption]\nK=a=b\n") << s << k << u"a=b"_s;
-        QTest::newRow("first duplicate wins")
-            << QByteArray("[Caption]\nK=first\nk=second\n") << s << k << u"first"_s;
+            << QByteArray("[Caption]\n \tK \t=  a b \t\n") << u"a b"_s;
+        QTest::newRow("double quotes keep blanks") << QByteArray("[Caption]\nK=\"  a  \"\n") << u"  a  "_s;
+        QTest::newRow("single quotes keep blanks") << QByteArray("[Caption]\nK='x '\n") << u"x "_s;
+        QTest::newRow("blanks outside quotes") << QByteArray("[Caption]\nK=  \" a \"  \n") << u" a "_s;
+        QTest::newRow("only one pair of quotes") << QByteArray("[Caption]\nK=\"\"x\"\"\n") << u"\"x\""_s;
+        QTest::newRow("mismatched quotes stay") << QByteArray("[Caption]\nK=\"x'\n") << u"\"x'"_s;
+        QTest::newRow("lone quote stays") << QByteArray("[Caption]\nK=\"\n") << u"\""_s;
+        QTest::newRow("empty value is not missing") << QByteArray("[Caption]\nK=\n") << QString();
+        QTest::newRow("equals sign in value") << QByteArray("[Caption]\nK=a=b\n") << u"a=b"_s;
+        QTest::newRow("first duplicate wins") << QByteArray("[Caption]\nK=first\nk=second\n") << u"first"_s;
         QTest::newRow("repeated section adds keys")
-            << QByteArray("[Caption]\nA=1\n[Other]\nK=no\n[caption]\nK=yes\n") << s << k << u"yes"_s;
-        QTest::newRow("key of another section") << QByteArray("[Other]\nK=v\n") << s << k << kDefault;
-        QTest::newRow("missing key") << QByteArray("[Caption]\nA=v\n") << s << k << kDefault;
-        QTest::newRow("key before any section") << QByteArray("K=v\n[Caption]\n") << s << k << kDefault;
-        QTest::newRow("comment line") << QByteArray("[Caption]\n;K=v\n") << s << k << kDefault;
-        QTest::newRow("line without equals sign") << QByteArray("[Caption]\nK\n") << s << k << kDefault;
-        QTest::newRow("text after header") << QByteArray("[Caption] ; note\nK=v\n") << s << k << u"v"_s;
-        QTest::newRow("cr line ends") << QByteArray("[Caption]\rA=1\rK=v\r") << s << k << u"v"_s;
-        QTest::newRow("no final line end") << QByteArray("[Caption]\r\nK=v") << s << k << u"v"_s;
-        QTest::newRow("empty file") << QByteArray() << s << k << kDefault;
-        QTest::newRow("binary junk") << QByteArray("\0\xFF[\0]=\x80\n\xC3", 9) << s << k << kDefault;
+            << QByteArray("[Caption]\nA=1\n[Other]\nK=no\n[caption]\nK=yes\n") << u"yes"_s;
+        QTest::newRow("key of another section") << QByteArray("[Other]\nK=v\n") << kDefault;
+        QTest::newRow("missing key") << QByteArray("[Caption]\nA=v\n") << kDefault;
+        QTest::newRow("key before any section") << QByteArray("K=v\n[Caption]\n") << kDefault;
+        QTest::newRow("comment line") << QByteArray("[Caption]\n;K=v\n") << kDefault;
+        QTest::newRow("line without equals sign") << QByteArray("[Caption]\nK\n") << kDefault;
+        QTest::newRow("text after header") << QByteArray("[Caption] ; note\nK=v\n") << u"v"_s;
+        QTest::newRow("cr line ends") << QByteArray("[Caption]\rA=1\rK=v\r") << u"v"_s;
+        QTest::newRow("no final line end") << QByteArray("[Caption]\r\nK=v") << u"v"_s;
+        QTest::newRow("empty file") << QByteArray() << kDefault;
+        QTest::newRow("binary junk") << QByteArray("\0\xFF[\0]=\x80\n\xC3", 9) << kDefault;
 
         const QByteArray longValue(100000, 'a');
         QTest::newRow("value cut after 2047")
-            << QByteArray("[Caption]\nK=" + longValue + "\n") << s << k << QString(2047, QLatin1Char('a'));
-        QTest::newRow("2047 kept whole") << QByteArray("[Caption]\nK=" + longValue.left(2047) + "\n") << s
-                                         << k << QString(2047, QLatin1Char('a'));
+            << QByteArray("[Caption]\nK=" + longValue + "\n") << QString(2047, QLatin1Char('a'));
+        QTest::newRow("2047 kept whole")
+            << QByteArray("[Caption]\nK=" + longValue.left(2047) + "\n") << QString(2047, QLatin1Char('a'));
         QTest::newRow("cut after quotes removed")
-            << QByteArray("[Caption]\nK=\"" + QByteArray(2046, ' ') + "bc\"\n") << s << k
+            << QByteArray("[Caption]\nK=\"" + QByteArray(2046, ' ') + "bc\"\n")
             << QString(2046, QLatin1Char(' ')) + QLatin1Char('b');
         QTest::newRow("cut never splits a surrogate pair")
-            << (u"[Caption]\nK="_s + QString(2046, QLatin1Char('a')) + u"😀"_s).toUtf8() << s << k
+            << (u"[Caption]\nK="_s + QString(2046, QLatin1Char('a')) + u"😀"_s).toUtf8()
             << QString(2046, QLatin1Char('a'));
     }
 
     void readString()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
         QFETCH(QString, expected);
         TestEnv env;
         const QString path = env.path(QStringLiteral("t.ini"));
         writeFile(path, file);
         const TIniFile ini(path);
         QVERIFY(ini.exists());
-        QCOMPARE(ini.readString(section, key, kDefault), expected);
-        QCOMPARE(ini.hasKey(section, key), expected != kDefault);
+        QCOMPARE(ini.readString(u"Caption"_s, u"K"_s, kDefault), expected);
+        QCOMPARE(ini.hasKey(u"Caption"_s, u"K"_s), expected != kDefault);
     }
 
     void missingFileGivesDefaults()
