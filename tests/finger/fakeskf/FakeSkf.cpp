@@ -208,7 +208,8 @@ uint32_t SKF_GetFingerInfo(HAPPLICATION hApplication, uint32_t ulPINType, uint32
     *pulStatusC = 0xC;
     *pulRetryCount = s.retries;
     const uint32_t n = std::min<uint32_t>(uint32_t(s.fingerIds.size()), *pulIdCount);
-    std::memcpy(pbFingerIds, s.fingerIds.data(), n);
+    if (n > 0)
+        std::memcpy(pbFingerIds, s.fingerIds.data(), n);
     *pulIdCount = s.fingerCount;
     return r.status;
 }
