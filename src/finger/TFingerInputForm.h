@@ -1,0 +1,75 @@
+#pragma once
+
+#include "skf/SKF.h"
+
+#include <QDialog>
+#include <QPixmap>
+#include <QString>
+
+#include <cstdint>
+
+class QLabel;
+class QMovie;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TSkfBinding;
+
+// Enrolls one finger of the user or the administrator: starts by itself a second after it is shown,
+// takes samples while the bar advances, shows the outcome and closes itself a few seconds after a
+// final one. It cannot be closed while capturing.
+class TFingerInputForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TFingerInputForm(TSkfBinding& skf, QWidget* parent = nullptr);
+
+    void setFingerNumber(uint32_t finger) { m_finger = finger; }
+    void setApplication(HAPPLICATION application) { m_application = application; }
+    void setPinType(uint32_t pinType) { m_pinType = pinType; }
+    // The success and failure pictures and the animated fingerprint (a file the picture reader knows).
+    void setPictures(const QPixmap& ok, const QPixmap& error, const QString& animation);
+    uint32_t lastStatus() const { return m_status; }
+
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    enum Colour
+    {
+        Red = 1,
+        Blue = 2
+    };
+    enum Picture
+    {
+        Success = 0,
+        Failure = 1,
+        Animation = 2
+    };
+    void runEnrollment();
+    void showStatus(const QString& text, Colour colour, Picture picture);
+    void closeTick();
+
+    TSkfBinding& m_skf;
+    uint32_t m_finger = 0;
+    HAPPLICATION m_application = nullptr;
+    uint32_t m_pinType = SKF_USER_TYPE;
+    uint32_t m_status = SAR_OK;
+    int m_countdown = 5;
+    bool m_capturing = false;
+    QPixmap m_ok;
+    QPixmap m_error;
+    QString m_animationFile;
+
+    QLabel* m_image;
+    QLabel* m_hint;
+    QLabel* m_message;
+    QProgressBar* m_bar;
+    QPushButton* m_run;
+    QPushButton* m_cancel;
+    QTimer* m_start;
+    QTimer* m_close;
+    QMovie* m_movie = nullptr;
+};
