@@ -60,7 +60,7 @@ const unsigned char* bytes(const QByteArray& data)
 }
 
 // Reads the public key's type and size; the blob itself is not wanted. A key whose blob does not fit
-// the usual scratch buffer (RSA keys of 2048 bits and more) is read again into a larger one, so that
+// the usual scratch buffer (RSA keys above 2048 bits) is read again into a larger one, so that
 // such a key is not taken for a missing one.
 tm_status queryPublicKey(int32_t slot, const QByteArray& name, KeySpec spec, int32_t& type, int32_t& bits)
 {
