@@ -1,8 +1,31 @@
 #pragma once
 
+#include "app/TConfigInfo.h"
+#include "token/TPinState.h"
+#include "token/TQ7Info.h"
+
+#include <array>
+
+class TSkfBinding;
+
 // The program-wide state the main window owns and hands by reference to every page.
 struct TProgramState
 {
+    // Tokens a refresh can find; TokenInfoTable keeps one entry more.
+    static constexpr int MaxTokens = 32;
+
     int currentToken = 0;
     int tokenCount = 0;
+    // One entry per token slot, filled by discovery.
+    std::array<TQ7Info, MaxTokens + 1> TokenInfoTable;
+    // Per token: 0 none, 1 found and not logged in, 2 logged in with the user PIN.
+    std::array<qint32, MaxTokens + 1> loginState{};
+    // The user PIN state last read, shared by the pages that show or check it.
+    TPinState pinState;
+    // The process's SKF binding; none means no fingerprint side at all.
+    TSkfBinding* skf = nullptr;
+    // The settings read when the main window was created.
+    TConfigInfo config;
+    // Set when the main window is asked to close; long loops watch it to stop early.
+    bool closing = false;
 };
