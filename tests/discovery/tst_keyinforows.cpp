@@ -70,34 +70,23 @@ void TstKeyInfoRows::tokenRows_data()
     QTest::addColumn<int>("locked");
     QTest::addColumn<Rows>("rows");
 
-    QTest::newRow("Chinese, unlocked") << QString() << 0
-                                       << pairs({{"USBKey名称", "张三的 Key"},
-                                                 {"生产厂商", "Vostrel"},
-                                                 {"产品型号", "QX4100"},
-                                                 {"序列号", "QX41000000000001"},
-                                                 {"最大密码长度", "16"},
-                                                 {"最小密码长度", "6"},
-                                                 {"最大重试次数", "10"},
-                                                 {"USBKey口令剩余重试次数", "7"},
-                                                 {"USBKey口令是否被锁", "未锁死"},
-                                                 {"总空间", "128 KB"},
-                                                 {"剩余空间", "0.98 MB"},
-                                                 {"硬件版本", "1.02"},
-                                                 {"固件版本", "1.10"}});
-    QTest::newRow("Chinese, locked") << QString() << 1
-                                     << pairs({{"USBKey名称", "张三的 Key"},
-                                               {"生产厂商", "Vostrel"},
-                                               {"产品型号", "QX4100"},
-                                               {"序列号", "QX41000000000001"},
-                                               {"最大密码长度", "16"},
-                                               {"最小密码长度", "6"},
-                                               {"最大重试次数", "10"},
-                                               {"USBKey口令剩余重试次数", "7"},
-                                               {"USBKey口令是否被锁", "已锁死"},
-                                               {"总空间", "128 KB"},
-                                               {"剩余空间", "0.98 MB"},
-                                               {"硬件版本", "1.02"},
-                                               {"固件版本", "1.10"}});
+    const auto chinese = [](const char* locked) {
+        return pairs({{"USBKey名称", "张三的 Key"},
+                      {"生产厂商", "Vostrel"},
+                      {"产品型号", "QX4100"},
+                      {"序列号", "QX41000000000001"},
+                      {"最大密码长度", "16"},
+                      {"最小密码长度", "6"},
+                      {"最大重试次数", "10"},
+                      {"USBKey口令剩余重试次数", "7"},
+                      {"USBKey口令是否被锁", locked},
+                      {"总空间", "128 KB"},
+                      {"剩余空间", "0.98 MB"},
+                      {"硬件版本", "1.02"},
+                      {"固件版本", "1.10"}});
+    };
+    QTest::newRow("Chinese, unlocked") << QString() << 0 << chinese("未锁死");
+    QTest::newRow("Chinese, locked") << QString() << 1 << chinese("已锁死");
     QTest::newRow("English, locked") << QStringLiteral("EN_1033.lng") << 1
                                      << pairs({{"USBKey name", "张三的 Key"},
                                                {"Manufacturer", "Vostrel"},
