@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 #include "app/TAboutPage.h"
 #include "app/TKeyInfoPage.h"
+#include "app/TMainForm.h"
 #include "app/TProgramState.h"
 #include "certs/TCertPage.h"
 #include "finger/TFingerPage.h"
@@ -237,6 +238,14 @@ private Q_SLOTS:
                  QStringLiteral("PKI管理工具     V") + QStringLiteral(QX_VERSION_STRING));
         QCOMPARE(QString(QX_VERSION_STRING).split('.').size(), 4);
         QCOMPARE(CaptionApplier::windowCaption("PKI Manager", QString()), QStringLiteral("PKI Manager  V"));
+    }
+
+    void mainWindowHasCaptionsFromCreation()
+    {
+        TestEnv env;
+        TMainForm form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("PKI管理工具     V") + QStringLiteral(QX_VERSION_STRING));
+        QCOMPARE(form.font().pointSize(), 9);
     }
 
     void pictures_data()
