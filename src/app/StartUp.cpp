@@ -1,0 +1,40 @@
+#include "StartUp.h"
+
+#include "app/SettingsFile.h"
+#include "i18n/ResStrs.h"
+#include "platform/AppPaths.h"
+#include "platform/CopyDataChannel.h"
+#include "platform/HollinRunOnce.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+namespace StartUp {
+
+QString languageFilePath(int languageId)
+{
+    return AppPaths::applicationDir() + QStringLiteral("Languages/") + ResStrs::languageFileName(languageId);
+}
+
+int loadLanguage()
+{
+    const int languageId =
+        SettingsFile::readLanguageId(AppPaths::settingsDir() + QLatin1String(SettingsFile::FileName));
+    ResStrs::load(languageFilePath(languageId));
+    return languageId;
+}
+
+bool restoreRunningInstance(quint32 id)
+{
+    const QString command = QLatin1String(HollinRunOnce::RestoreCommand);
+    QDeadlineTimer deadline(1500);
+    for (;;) {
+        if (CopyDataChannel::send(QLatin1String(WindowClassName), command, 1000))
+            return true;
+        if (!HollinRunOnce::processAlive(id) || deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+}
+
+} // namespace StartUp

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// Small steps of the start-up sequence, kept apart from main() so that they can be tested.
+namespace StartUp {
+
+// The name the main window is found by (its local socket).
+inline constexpr const char* WindowClassName = "TQX4100_Mgr";
+
+// The language file for the identifier read from the settings: Languages/EN_1033.lng for 1033,
+// Languages/CHS_2052.lng for every other identifier.
+QString languageFilePath(int languageId);
+
+// Reads the language identifier from the settings directory's MgrConfig.ini (0 when that fails)
+// and loads the matching language file; a missing file keeps the built-in texts.
+int loadLanguage();
+
+// Asks the instance with id `id` to restore its window. An instance that is still starting may not
+// listen yet, so this retries for a while as long as its process is there.
+bool restoreRunningInstance(quint32 id);
+
+} // namespace StartUp

@@ -1,0 +1,213 @@
+#include "TestEnv.h"
+#include "app/SettingsFile.h"
+#include "app/StartUp.h"
+#include "app/TMainForm.h"
+#include "i18n/ResStrs.h"
+#include "platform/CopyDataChannel.h"
+#include "platform/HollinRunOnce.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSharedMemory>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+QByteArray settingsWithLanguage(const QByteArray& languageId)
+{
+    const QByteArray xml = "<Config><BaseInfo><OpenURL OpenMode=\"0\" URL=\"\" BrowserMode=\"0\"/>"
+                           "<CertEndDay CertDayMode=\"0\" CertDay=\"0\"/><LanguageID>" +
+                           languageId + "</LanguageID><DefaultPIN/></BaseInfo></Config>";
+    return xml.toBase64();
+}
+
+void writeSettings(const TestEnv& env, const QByteArray& content)
+{
+    QDir().mkpath(env.settingsDir());
+    QFile f(env.settingsDir() + QLatin1String(SettingsFile::FileName));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+// Runs the built tool in its own runtime directory, settings directory and token store.
+class ToolRunner
+{
+public:
+    explicit ToolRunner(const TestEnv& env) : m_env(env)
+    {
+        // This process speaks to the tool through the same runtime directory.
+        qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
+    }
+    ~ToolRunner() { qunsetenv("XDG_RUNTIME_DIR"); }
+
+    std::unique_ptr<QProcess> start()
+    {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        e.insert(QStringLiteral("APPDATA"), m_env.appDataDir());
+        e.insert(QStringLiteral("QX4100_TOKEN_STORE"), m_env.tokenStore());
+        e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p->setProcessEnvironment(e);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(qEnvironmentVariable("QX_APPDIR_TEMPLATE") + QStringLiteral("/qx4100mgr"), {});
+        return p;
+    }
+
+    // True once the tool listens for commands.
+    static bool answers()
+    {
+        return CopyDataChannel::send(QLatin1String(StartUp::WindowClassName), QString(), 200);
+    }
+
+    QString runtimeDir() const { return m_runtime.path(); }
+
+private:
+    const TestEnv& m_env;
+    QTemporaryDir m_runtime;
+};
+
+} // namespace
+
+class TestStartUp : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { ResStrs::resetToDefaults(); }
+    void cleanup() { ResStrs::resetToDefaults(); }
+
+    void languageFromSettings_data()
+    {
+        QTest::addColumn<QByteArray>("settings"); // empty: no file
+        QTest::addColumn<int>("languageId");
+        QTest::addColumn<QString>("rootText");
+        QTest::newRow("no settings file: Chinese") << QByteArray() << 0 << QStringLiteral("USBKey列表");
+        QTest::newRow("1033: English")
+            << settingsWithLanguage("1033") << 1033 << QStringLiteral("USBKey list");
+        QTest::newRow("2052: Chinese")
+            << settingsWithLanguage("2052") << 2052 << QStringLiteral("USBKey列表");
+        QTest::newRow("1041: Chinese")
+            << settingsWithLanguage("1041") << 1041 << QStringLiteral("USBKey列表");
+        QTest::newRow("not a number: Chinese")
+            << settingsWithLanguage("en") << 0 << QStringLiteral("USBKey列表");
+        QTest::newRow("plain XML: Chinese")
+            << QByteArray::fromBase64(settingsWithLanguage("1033")) << 0 << QStringLiteral("USBKey列表");
+    }
+    void languageFromSettings()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, languageId);
+        QFETCH(QString, rootText);
+        TestEnv env;
+        if (!settings.isEmpty())
+            writeSettings(env, settings);
+        QCOMPARE(StartUp::loadLanguage(), languageId);
+        QCOMPARE(ResStrs::text("Main_Form_Treeview"), rootText);
+    }
+
+    void unreadableSettingsDirectoryGivesChinese()
+    {
+        TestEnv env;
+        // APPDATA names a file: the settings directory cannot be made, nothing can be read.
+        const QString blocker = env.path(QStringLiteral("blocker"));
+        QFile f(blocker);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        qputenv("APPDATA", blocker.toLocal8Bit());
+        QCOMPARE(StartUp::loadLanguage(), 0);
+        QCOMPARE(ResStrs::text("Main_Form_Treeview"), QStringLiteral("USBKey列表"));
+    }
+
+    void staleSlotDoesNotBlockAStart()
+    {
+        TestEnv env;
+        ToolRunner runner(env);
+        // A slot left behind by an instance that is gone.
+        QProcess gone;
+        gone.start(QStringLiteral("true"), {});
+        QVERIFY(gone.waitForFinished());
+        const quint32 deadId = quint32(gone.processId() ? gone.processId() : 999999);
+        HollinRunOnce slot;
+        QVERIFY(slot.hasSlot());
+        QVERIFY(!slot.testAndClaim(deadId, {}));
+        QCOMPARE(slot.slotValue(), deadId);
+
+        auto tool = runner.start();
+        QVERIFY(tool->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(ToolRunner::answers(), 15000);
+        QCOMPARE(tool->state(), QProcess::Running);
+        QCOMPARE(slot.slotValue(), quint32(tool->processId()));
+        QVERIFY(CopyDataChannel::send(QLatin1String(StartUp::WindowClassName), QStringLiteral("CLOSE")));
+        QVERIFY(tool->waitForFinished(15000));
+        QCOMPARE(tool->exitCode(), 0);
+    }
+
+    void secondStartActivatesTheFirstAndEnds()
+    {
+        TestEnv env;
+        ToolRunner runner(env);
+        auto first = runner.start();
+        QVERIFY(first->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(ToolRunner::answers(), 15000);
+
+        auto second = runner.start();
+        QVERIFY(second->waitForFinished(15000));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(first->state(), QProcess::Running);
+        QVERIFY(ToolRunner::answers());
+
+        // Commands are compared exactly: only "CLOSE" closes.
+        QVERIFY(CopyDataChannel::send(QLatin1String(StartUp::WindowClassName), QStringLiteral("close")));
+        QVERIFY(CopyDataChannel::send(QLatin1String(StartUp::WindowClassName), QStringLiteral("CLOSE ")));
+        QVERIFY(ToolRunner::answers());
+        QCOMPARE(first->state(), QProcess::Running);
+        QVERIFY(CopyDataChannel::send(QLatin1String(StartUp::WindowClassName), QStringLiteral("CLOSE")));
+        QVERIFY(first->waitForFinished(15000));
+        QCOMPARE(first->exitCode(), 0);
+    }
+
+    void startsTwentyTimesInARow()
+    {
+        TestEnv env;
+        ToolRunner runner(env);
+        for (int i = 0; i < 20; ++i) {
+            auto tool = runner.start();
+            QVERIFY(tool->waitForStarted());
+            QTRY_VERIFY_WITH_TIMEOUT(ToolRunner::answers(), 15000);
+            QCOMPARE(tool->state(), QProcess::Running);
+            QVERIFY(CopyDataChannel::send(QLatin1String(StartUp::WindowClassName), QStringLiteral("CLOSE")));
+            QVERIFY2(tool->waitForFinished(15000), qPrintable(QStringLiteral("start %1").arg(i)));
+            QCOMPARE(tool->exitCode(), 0);
+        }
+    }
+
+    void crashedInstanceIsReplaced()
+    {
+        TestEnv env;
+        ToolRunner runner(env);
+        auto first = runner.start();
+        QVERIFY(first->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(ToolRunner::answers(), 15000);
+        first->kill();
+        QVERIFY(first->waitForFinished());
+
+        auto second = runner.start();
+        QVERIFY(second->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(ToolRunner::answers(), 15000);
+        QCOMPARE(second->state(), QProcess::Running);
+        QVERIFY(CopyDataChannel::send(QLatin1String(StartUp::WindowClassName), QStringLiteral("CLOSE")));
+        QVERIFY(second->waitForFinished(15000));
+    }
+};
+
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"
