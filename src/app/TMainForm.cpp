@@ -26,9 +26,12 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -139,19 +142,27 @@ void TMainForm::applyCreationSteps()
     m_state.loginState.fill(0);
     // 3. The update and the fuller report are not offered.
     for (const char* name : {"AcUpdate", "AcSave", "AcMore"})
-        if (auto* action = findChild<QAction*>(QLatin1String(name)))
+        for (QAction* action : findChildren<QAction*>(QLatin1String(name)))
             action->setVisible(false);
-    if (auto* progress = findChild<QWidget*>(QStringLiteral("pbURLDownFile")))
-        progress->setVisible(false);
+    if (auto* system = page<TSystemInfoPage>(SystemPage))
+        system->downloadProgress()->setVisible(false);
     // 5. Page 0.
     m_rpc->setCurrentIndex(KeyInfoPage);
     // 6.
     applyCertificateSwitches();
+    // 7.
+    if (auto* init = page<TInitPage>(InitPage))
+        init->setKeyName(QStringLiteral("QX4100"));
     // 8.
     buildRoots();
     // 10. The settings, read once for the life of the window.
     m_state.config = TConfigInfo();
     SettingsFile::read(AppPaths::settingsDir() + QLatin1String(SettingsFile::FileName), m_state.config);
+    // 11. and 14.: the initialization page opens on its first inner page, without the fingerprint settings.
+    if (auto* init = page<TInitPage>(InitPage)) {
+        init->pageControl()->setCurrentIndex(0);
+        init->pageControl()->setTabVisible(InitFingerSettingsTab, false);
+    }
     // 12.
     loadBanner();
     // 13.
@@ -248,9 +259,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::onSetFocusUPIN()
 {
     m_setFocusUPIN->stop();
-    if (auto* login = qobject_cast<TLoginPage*>(m_rpc->widget(LoginPage)))
-        if (QWidget* pin = login->findChild<QWidget*>(QStringLiteral("edtUPIN")))
-            pin->setFocus();
+    if (auto* login = page<TLoginPage>(LoginPage))
+        login->pinEdit()->setFocus();
 }
 
 void TMainForm::showPage(int index)
@@ -276,7 +286,8 @@ void TMainForm::showKeyInfo(int token)
 
 void TMainForm::setKeyLabel(const QString& label)
 {
-    Q_UNUSED(label);
+    if (auto* labelPage = page<TKeyLabelPage>(KeyLabelPage))
+        labelPage->setKeyName(label);
 }
 
 void TMainForm::loadCertificates()
@@ -286,13 +297,17 @@ void TMainForm::loadCertificates()
 
 void TMainForm::prepareLogin(const QString& label)
 {
-    Q_UNUSED(label);
+    if (auto* login = page<TLoginPage>(LoginPage))
+        login->setKeyName(label);
     m_setFocusUPIN->start();
+    Q_EMIT loginFingerButtonsRequested();
 }
 
 void TMainForm::showUserFingerNode()
 {
     Q_EMIT userFingerNodeRequested();
+    if (auto* finger = page<TFingerPage>(FingerPage))
+        finger->pageControl()->setTabText(0, ResStrs::text("F_User_Finger"));
 }
 
 void TMainForm::showFingerPageFor(quint32 pinType)
@@ -302,10 +317,16 @@ void TMainForm::showFingerPageFor(quint32 pinType)
 
 void TMainForm::fillInitPage(bool hideFingerSettings)
 {
+    if (auto* init = page<TInitPage>(InitPage); init && hideFingerSettings)
+        init->pageControl()->setTabVisible(InitFingerSettingsTab, false);
     Q_EMIT initPageFillRequested(hideFingerSettings);
 }
 
 void TMainForm::prepareSoLogin()
 {
+    const int token = m_state.currentToken;
+    if (auto* soLogin = page<TSoLoginPage>(SoLoginPage);
+        soLogin && token >= 0 && token < int(m_state.TokenInfoTable.size()))
+        soLogin->setKeyName(m_state.TokenInfoTable[size_t(token)].Label);
     Q_EMIT soLoginRequested();
 }

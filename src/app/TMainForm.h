@@ -5,9 +5,9 @@
 #include "app/TProgramState.h"
 
 #include <QMainWindow>
+#include <QStackedWidget>
 
 class QLabel;
-class QStackedWidget;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -26,8 +26,15 @@ public:
     static constexpr int PageCount = 15;
     // The page control's pages by index.
     static constexpr int KeyInfoPage = 0;
+    static constexpr int KeyLabelPage = 2;
     static constexpr int LoginPage = 3;
     static constexpr int CertPage = 4;
+    static constexpr int SystemPage = 5;
+    static constexpr int InitPage = 7;
+    static constexpr int FingerPage = 11;
+    static constexpr int SoLoginPage = 13;
+    // The initialization page's inner page with the fingerprint settings.
+    static constexpr int InitFingerSettingsTab = 3;
 
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -48,6 +55,7 @@ Q_SIGNALS:
     void keyInfoRequested(int token);
     void systemReportRequested();
     void certificatesRequested();
+    void loginFingerButtonsRequested();
     void userFingerNodeRequested();
     void fingerPageRequested(quint32 pinType);
     void initPageFillRequested(bool hideFingerSettings);
@@ -58,6 +66,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    template <typename Page> Page* page(int index) const { return qobject_cast<Page*>(m_rpc->widget(index)); }
     void buildFrame();
     void createPages();
     void applyCreationSteps();

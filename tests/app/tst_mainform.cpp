@@ -1,15 +1,20 @@
 #include "RecordingShell.h"
 #include "TestEnv.h"
 #include "app/SettingsFile.h"
+#include "app/TActionButton.h"
 #include "app/TMainForm.h"
 #include "i18n/ResStrs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -23,6 +28,27 @@ QTreeWidget* tree(TMainForm& form)
 QStackedWidget* pages(TMainForm& form)
 {
     return form.findChild<QStackedWidget*>(QStringLiteral("RPC"));
+}
+
+// Root 0 with one token "<label>" and its functions, as discovery builds them.
+QTreeWidgetItem* addToken(TMainForm& form, const QString& label)
+{
+    QTreeWidgetItem* root = tree(form)->topLevelItem(0);
+    auto* token = new QTreeWidgetItem(root, {label.trimmed()});
+    for (const char* f : {"PIN", "Label", "Certificates", "Remote unlock"})
+        new QTreeWidgetItem(token, {QLatin1String(f)});
+    form.state().TokenInfoTable[size_t(root->indexOfChild(token))].Label = label;
+    root->setExpanded(true);
+    token->setExpanded(true);
+    return token;
+}
+
+void writeLanguageFile(const TestEnv& env, const QByteArray& body)
+{
+    QDir().mkpath(env.appDir() + QStringLiteral("Languages"));
+    QFile f(env.appDir() + QStringLiteral("Languages/test.lng"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[Caption]\r\n" + body);
 }
 
 } // namespace
@@ -200,6 +226,97 @@ private Q_SLOTS:
             QVERIFY(shell.requests()[0].program);
             QCOMPARE(shell.requests()[0].target, monitor);
         }
+    }
+
+    void creationSteps()
+    {
+        TestEnv env;
+        TMainForm form;
+        form.show();
+        for (const char* name : {"AcUpdate", "AcSave", "AcMore"}) {
+            const auto actions = form.findChildren<QAction*>(QLatin1String(name));
+            QVERIFY2(!actions.isEmpty(), name);
+            for (QAction* a : actions)
+                QVERIFY2(!a->isVisible(), name);
+        }
+        QVERIFY(!form.findChild<QProgressBar*>(QStringLiteral("pbURLDownFile"))->isVisible());
+        QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("edtInit_KeyName"))->text(),
+                 QStringLiteral("QX4100"));
+        auto* pcInit = form.findChild<QTabWidget*>(QStringLiteral("PCInit"));
+        QCOMPARE(pcInit->currentIndex(), 0);
+        QVERIFY(!pcInit->isTabVisible(3));
+        for (int i = 0; i < 15; ++i)
+            QCOMPARE(form.state().loginState[size_t(i)], 0);
+    }
+
+    void certificateSwitches_data()
+    {
+        QTest::addColumn<QByteArray>("language"); // empty: no language file
+        QTest::addColumn<QList<bool>>("visible"); // AcDelCert, AcInputCert, AcDel, AcOutput
+        QTest::newRow("no language file: none") << QByteArray() << QList<bool>{false, false, false, false};
+        QTest::newRow("file without switches: export only")
+            << QByteArray("P_MSGTitle=x\r\n") << QList<bool>{false, false, false, true};
+        QTest::newRow("all on, hexadecimal and decimal")
+            << QByteArray("config_Cert_Del=0x1\r\nconfig_Cert_Input=1\r\nconfig_Cont_Del=2\r\nconfig_Cert_"
+                          "Output=1\r\n")
+            << QList<bool>{true, true, true, true};
+        QTest::newRow("export off") << QByteArray("config_Cert_Output=0\r\n")
+                                    << QList<bool>{false, false, false, false};
+        QTest::newRow("only the low byte counts")
+            << QByteArray("config_Cert_Output=256\r\nconfig_Cert_Input=257\r\n")
+            << QList<bool>{false, true, false, false};
+    }
+    void certificateSwitches()
+    {
+        QFETCH(QByteArray, language);
+        QFETCH(QList<bool>, visible);
+        TestEnv env;
+        if (!language.isEmpty()) {
+            writeLanguageFile(env, language);
+            ResStrs::load(env.appDir() + QStringLiteral("Languages/test.lng"));
+        }
+        TMainForm form;
+        form.show();
+        const char* names[] = {"AcDelCert", "AcInputCert", "AcDel", "AcOutput"};
+        for (int i = 0; i < 4; ++i) {
+            const auto actions = form.findChildren<QAction*>(QLatin1String(names[i]));
+            QVERIFY2(!actions.isEmpty(), names[i]);
+            for (QAction* a : actions)
+                QCOMPARE(a->isVisible(), visible.at(i));
+            // A hidden action hides every button bound to it.
+            for (TActionButton* b : form.findChildren<TActionButton*>())
+                if (actions.contains(b->action()))
+                    QCOMPARE(b->isVisibleTo(b->parentWidget()), visible.at(i));
+        }
+    }
+
+    void certificatesOfATokenNotLoggedIn()
+    {
+        TestEnv env;
+        TMainForm form;
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTreeWidgetItem* token = addToken(form, QStringLiteral(" My Key "));
+        form.state().loginState[0] = 1;
+        tree(form)->setFocus();
+        tree(form)->setCurrentItem(token->child(2));
+        QCOMPARE(pages(form)->currentIndex(), TMainForm::LoginPage);
+        QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Lkeyname"))->text(), QStringLiteral(" My Key "));
+        auto* pin = form.findChild<QLineEdit*>(QStringLiteral("edtUPIN"));
+        QVERIFY(QApplication::focusWidget() != pin);
+        QTRY_COMPARE(QApplication::focusWidget(), pin);
+    }
+
+    void labelNodeOffersTheTrimmedLabel()
+    {
+        TestEnv env;
+        TMainForm form;
+        form.show();
+        QTreeWidgetItem* token = addToken(form, QStringLiteral("  标签 "));
+        tree(form)->setCurrentItem(token->child(1));
+        QCOMPARE(pages(form)->currentIndex(), TMainForm::KeyLabelPage);
+        QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("edtKeyName"))->text(), QStringLiteral("标签"));
     }
 
     void settingsAreReadAtCreation()
