@@ -7,6 +7,7 @@
 #include "finger/TFingerPage.h"
 #include "finger/TFingerPicturesPage.h"
 #include "finger/TSkfBinding.h"
+#include "i18n/CaptionApplier.h"
 #include "i18n/ResStrs.h"
 #include "pinadmin/TInitPage.h"
 #include "pinadmin/TIsoPage.h"
@@ -60,6 +61,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), m_navigator(m_state
     setObjectName(QStringLiteral("MainForm"));
     buildFrame();
     createPages();
+    // The catalog's texts first, then the window's own set-up.
+    CaptionApplier::apply(this);
     applyCreationSteps();
 }
 

@@ -83,6 +83,8 @@ private Q_SLOTS:
         for (int i = 0; i < names.size(); ++i)
             QCOMPARE(pages(form)->widget(i)->objectName(), names.at(i));
         QCOMPARE(pages(form)->currentIndex(), 0);
+        // The catalog's caption with the version.
+        QVERIFY(form.windowTitle().startsWith(ResStrs::text("P_Caption") + QStringLiteral("  V")));
     }
 
     void missingBannerLeavesTheImageEmpty()
