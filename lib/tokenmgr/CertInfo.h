@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// What the library and its viewer tell about one X.509 certificate, read from its DER bytes.
+class CertInfo
+{
+public:
+    static bool fromDer(const QByteArray& der, CertInfo* out);
+
+    QString subject; // readable distinguished name, most specific part first, UTF-8 intact
+    QString issuer;
+    int version = 0;      // 1, 2 or 3
+    QByteArray serialHex; // upper-case hexadecimal
+    QDateTime notBefore;  // UTC
+    QDateTime notAfter;
+    int kind = 0;    // 0 end entity, 1 self-signed root, 2 CA
+    int keyType = 0; // 0 RSA, 3 EC, PKCS#11 numbering for others
+    int keyBits = 0;
+    QByteArray publicKey;    // DER SubjectPublicKeyInfo
+    QByteArray rawPublicKey; // RSA modulus or EC point, as a token hands it out
+    QString keyAlgorithm;    // "RSA", "EC (prime256v1)", ...
+    QString signatureAlgorithm;
+    QList<QPair<QString, QString>> extensions; // name, value text
+    QByteArray sha1;
+    QByteArray sha256;
+};

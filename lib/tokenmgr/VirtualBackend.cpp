@@ -1,0 +1,673 @@
+#include "VirtualBackend.h"
+
+#include "CertInfo.h"
+#include "TokenMgr.h"
+#include "VFingerSensor.h"
+#include "VTokenNotices.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QThread>
+
+namespace {
+
+QByteArray field(const QByteArray& record, int offset, int width)
+{
+    const QByteArray f = record.mid(offset, width);
+    const qsizetype nul = f.indexOf('\0');
+    return nul < 0 ? f : f.left(nul);
+}
+
+bool validUtf8(const QByteArray& bytes)
+{
+    QStringDecoder dec(QStringDecoder::Utf8);
+    const QString s = dec(bytes);
+    return !dec.hasError();
+}
+
+// Drops an incomplete multi-byte sequence that a fixed-width field cut off.
+QByteArray trimUtf8Tail(QByteArray bytes)
+{
+    int i = int(bytes.size());
+    int back = 0;
+    while (i > 0 && back < 4 && (static_cast<unsigned char>(bytes[i - 1]) & 0xC0) == 0x80) {
+        --i;
+        ++back;
+    }
+    if (i > 0) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i - 1]);
+        const int need = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        if (need > back)
+            bytes.truncate(i - 1);
+    }
+    return bytes;
+}
+
+bool lengthOk(const VToken::Pin& pin, const QByteArray& value)
+{
+    return value.size() >= pin.minLength && value.size() <= pin.maxLength;
+}
+
+QByteArray readFile(const QByteArray& path, quint32* status)
+{
+    QFile f(QString::fromLocal8Bit(path));
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+        *status = TM_ERR_FILE_OPEN;
+        return {};
+    }
+    if (f.size() > CertFile::MaxFileSize) {
+        *status = TM_ERR_FILE_FORMAT;
+        return {};
+    }
+    *status = TM_OK;
+    return f.readAll();
+}
+
+} // namespace
+
+VirtualBackend::VirtualBackend(const QString& storeFolder) : m_store(storeFolder) {}
+
+quint32 VirtualBackend::find(int* count)
+{
+    m_found.clear();
+    m_sessions.clear();
+    for (const QString& serial : m_store.serials()) {
+        VToken t;
+        const VTokenStore::Result r = m_store.load(serial, &t);
+        // A token whose file fails still shows up, as a device that does not answer properly.
+        if (r == VTokenStore::Result::Failing || (r == VTokenStore::Result::Ok && t.pluggedIn))
+            m_found << serial;
+        if (m_found.size() == TM_MAX_SLOTS)
+            break;
+    }
+    m_sessions.resize(m_found.size());
+    *count = int(m_found.size());
+    return TM_OK;
+}
+
+quint32 VirtualBackend::connect(int index)
+{
+    if (index < 0 || index >= m_found.size())
+        return TM_ERR_SLOT;
+    Session s;
+    s.serial = m_found[index];
+    s.connected = true;
+    m_sessions[index] = s;
+    return withToken(index, "token_connect", [](VToken&, Session&, bool&) { return TM_OK; });
+}
+
+quint32 VirtualBackend::withToken(int slot, const char* function, const Op& op)
+{
+    if (slot < 0 || slot >= m_sessions.size() || !m_sessions[slot].connected)
+        return TM_ERR_SLOT;
+    Session& session = m_sessions[slot];
+    if (session.removed)
+        return TM_ERR_TOKEN_REMOVED;
+
+    const QString fn = QString::fromLatin1(function);
+    const Session before = session;
+    quint32 status = TM_OK;
+    bool pulled = false;
+    bool refused = false;
+    QString devicePath;
+    const VTokenStore::Result r = m_store.update(session.serial, [&](VToken& t) {
+        devicePath = t.devicePath();
+        if (!t.pluggedIn) {
+            status = TM_ERR_TOKEN_REMOVED;
+            return false;
+        }
+        bool changed = false;
+        for (qsizetype i = 0; i < t.faults.size(); ++i) {
+            const VToken::Fault f = t.faults[i];
+            if (!f.matches(fn))
+                continue;
+            if (f.kind == VToken::Fault::SlowCall) {
+                QThread::msleep(ulong(qBound(0, f.delayMs, 60000)));
+            } else if (f.kind == VToken::Fault::FailNextCall) {
+                t.faults.removeAt(i);
+                status = f.status;
+                return true;
+            } else if (f.kind == VToken::Fault::PullOutNextCall) {
+                // Pulled out halfway: nothing of this call reaches the token.
+                t.faults.removeAt(i);
+                t.pluggedIn = false;
+                pulled = true;
+                status = TM_ERR_TOKEN_REMOVED;
+                return true;
+            }
+        }
+        status = op(t, session, changed);
+        if (!changed)
+            return false;
+        for (VToken::Fault& f : t.faults) {
+            if (f.kind != VToken::Fault::FailAfterWrites || !f.matches(fn))
+                continue;
+            if (f.writesLeft <= 0) {
+                status = f.status ? f.status : TM_ERR_DEVICE;
+                refused = true;
+                return false;
+            }
+            --f.writesLeft;
+        }
+        return true;
+    });
+
+    switch (r) {
+    case VTokenStore::Result::Ok:
+    case VTokenStore::Result::Unchanged:
+        break;
+    case VTokenStore::Result::Missing:
+        status = TM_ERR_TOKEN_REMOVED;
+        break;
+    case VTokenStore::Result::Failing:
+        status = TM_ERR_TOKEN_FAILING;
+        break;
+    default:
+        status = TM_ERR_DEVICE;
+        break;
+    }
+    // Nothing reached the token, so the session does not change either.
+    if (refused || (r != VTokenStore::Result::Ok && r != VTokenStore::Result::Unchanged))
+        session = before;
+    if (status == TM_ERR_TOKEN_REMOVED || r == VTokenStore::Result::Missing) {
+        session.removed = true;
+        session.user = session.so = session.soVerified = false;
+    }
+    if (pulled)
+        VTokenNotices::post(m_store.folder(), VTokenNotices::Kind::Removed, devicePath);
+    return status;
+}
+
+quint32 VirtualBackend::info(int slot, Info* out)
+{
+    return withToken(slot, "token_get_info_ex", [&](VToken& t, Session&, bool&) {
+        out->serial = t.serial.toLatin1();
+        out->label = t.label;
+        out->manufacturer = t.manufacturer;
+        out->model = t.model;
+        out->maxPinLen = t.userPin.maxLength;
+        out->minPinLen = t.userPin.minLength;
+        out->maxSoPinLen = t.soPin.maxLength;
+        out->minSoPinLen = t.soPin.minLength;
+        out->totalMemory = t.totalMemory;
+        out->freeMemory = t.freeMemory();
+        out->hardwareVersion = t.hardwareVersion;
+        out->firmwareVersion = t.firmwareVersion;
+        out->initialized = t.initialized;
+        out->fingerSupport = t.fingerSupport;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::reload(int slot)
+{
+    return withToken(slot, "token_reload_all_objects", [](VToken&, Session&, bool&) { return TM_OK; });
+}
+
+quint32 VirtualBackend::setLabel(int slot, const QByteArray& label)
+{
+    const QByteArray value = trimUtf8Tail(label.left(MaxLabel));
+    if (!validUtf8(value))
+        return TM_ERR_ARGUMENTS;
+    return withToken(slot, "token_set_label", [&](VToken& t, Session&, bool& changed) {
+        changed = t.label != value;
+        t.label = value;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::format(int slot, const QByteArray& record)
+{
+    const QByteArray label = trimUtf8Tail(field(record, 0, 32));
+    const QByteArray manufacturer = field(record, 32, 32);
+    const QByteArray issuer = field(record, 64, 32);
+    QByteArray soPin = field(record, 96, 32);
+    QByteArray userPin = field(record, 128, 32);
+    const auto byte = [&](int at) { return int(static_cast<unsigned char>(record[at])); };
+    const int userTries = byte(160), soTries = byte(161);
+    const int userMin = byte(162), userMax = byte(163), soMin = byte(164), soMax = byte(165);
+    const auto wipe = [&] {
+        soPin.fill('\0');
+        userPin.fill('\0');
+    };
+    if (!validUtf8(label) || userTries < 1 || soTries < 1 || userMin < 1 || soMin < 1 || userMin > userMax ||
+        soMin > soMax || userMax > 32 || soMax > 32) {
+        wipe();
+        return TM_ERR_ARGUMENTS;
+    }
+    if (userPin.size() < userMin || userPin.size() > userMax || soPin.size() < soMin ||
+        soPin.size() > soMax) {
+        wipe();
+        return TM_ERR_PIN_LEN_RANGE;
+    }
+    const quint32 status = withToken(slot, "token_format", [&](VToken& t, Session& s, bool& changed) {
+        if (t.initialized && !s.soVerified)
+            return TM_ERR_SO_NOT_LOGGED_IN;
+        t.containers.clear();
+        t.label = label;
+        if (!manufacturer.isEmpty())
+            t.manufacturer = manufacturer;
+        t.issuer = issuer;
+        t.userPin.minLength = userMin;
+        t.userPin.maxLength = userMax;
+        t.userPin.maxTries = userTries;
+        t.soPin.minLength = soMin;
+        t.soPin.maxLength = soMax;
+        t.soPin.maxTries = soTries;
+        VToken::setPin(t.userPin, userPin);
+        VToken::setPin(t.soPin, soPin);
+        t.challenge.clear();
+        t.initialized = true;
+        s.user = s.so = s.soVerified = false;
+        changed = true;
+        return TM_OK;
+    });
+    wipe();
+    return status;
+}
+
+quint32 VirtualBackend::writeSectors(int slot, qint64 first, qint64 count, const char* data)
+{
+    return withToken(slot, "token_write_sectors", [&](VToken& t, Session& s, bool&) {
+        if (!s.user)
+            return TM_ERR_NOT_LOGGED_IN;
+        if (first < 0 || count < 0 || first + count > t.cdromSectors)
+            return TM_ERR_RANGE;
+        if (count == 0)
+            return TM_OK;
+        // The partition is a raw image beside the token file, written in place like flash sectors.
+        QFile f(m_store.cdromPath(t.serial));
+        if (!f.open(QIODevice::ReadWrite))
+            return TM_ERR_DEVICE;
+        const qint64 size = t.cdromSectors * VToken::SectorSize;
+        if (f.size() < size && !f.resize(size))
+            return TM_ERR_DEVICE;
+        const qint64 bytes = count * VToken::SectorSize;
+        if (!f.seek(first * VToken::SectorSize) || f.write(data, bytes) != bytes || !f.flush())
+            return TM_ERR_DEVICE;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::checkPin(VToken::Pin& pin, const QByteArray& value, bool& changed)
+{
+    if (pin.locked())
+        return TM_ERR_PIN_LOCKED;
+    if (!VToken::checkPin(pin, value)) {
+        --pin.triesLeft;
+        changed = true;
+        return pin.locked() ? TM_ERR_PIN_LOCKED : TM_ERR_PIN_INCORRECT;
+    }
+    if (pin.triesLeft != pin.maxTries) {
+        pin.triesLeft = pin.maxTries;
+        changed = true;
+    }
+    return TM_OK;
+}
+
+quint32 VirtualBackend::login(int slot, int pinType, const QByteArray& pin, int* retries)
+{
+    const char* fn = pinType == TM_PIN_SO ? "token_login_so" : "token_login";
+    return withToken(slot, fn, [&](VToken& t, Session& s, bool& changed) {
+        VToken::Pin& p = pinType == TM_PIN_SO ? t.soPin : t.userPin;
+        *retries = qMax(0, p.triesLeft);
+        if (!t.initialized)
+            return TM_ERR_NOT_INITIALIZED;
+        if (p.locked()) {
+            *retries = 0;
+            return TM_ERR_PIN_LOCKED;
+        }
+        s.user = s.so = false;
+        if (pin.isEmpty()) {
+            if (!t.fingerSupport)
+                return TM_ERR_NO_SENSOR;
+            const QCborMap before = t.extensions;
+            const bool match = VFingerSensor::verifyFinger(t, pinType);
+            changed = t.extensions != before;
+            if (!match)
+                return TM_ERR_FINGER;
+        } else {
+            if (!lengthOk(p, pin))
+                return TM_ERR_PIN_LEN_RANGE;
+            const quint32 r = checkPin(p, pin, changed);
+            *retries = qMax(0, p.triesLeft);
+            if (r != TM_OK)
+                return r;
+        }
+        if (pinType == TM_PIN_SO)
+            s.so = s.soVerified = true;
+        else
+            s.user = true;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::logout(int slot)
+{
+    return withToken(slot, "token_logout", [](VToken&, Session& s, bool&) {
+        s.user = s.so = false;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::pinState(int slot, int pinType, PinState* out)
+{
+    return withToken(slot, "token_get_pin_state", [&](VToken& t, Session& s, bool&) {
+        const VToken::Pin& p = pinType == TM_PIN_SO ? t.soPin : t.userPin;
+        out->retriesLeft = qMax(0, p.triesLeft);
+        out->maxRetries = p.maxTries;
+        out->minLength = p.minLength;
+        out->maxLength = p.maxLength;
+        out->locked = p.locked() ? 1 : 0;
+        out->loggedIn = (pinType == TM_PIN_SO ? s.so : s.user) ? 1 : 0;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::changePin(int slot, int pinType, const QByteArray& oldPin, const QByteArray& newPin)
+{
+    const char* fn = pinType == TM_PIN_SO ? "token_change_sopin" : "token_change_upin";
+    return withToken(slot, fn, [&](VToken& t, Session&, bool& changed) {
+        VToken::Pin& p = pinType == TM_PIN_SO ? t.soPin : t.userPin;
+        if (!t.initialized)
+            return TM_ERR_NOT_INITIALIZED;
+        if (p.locked())
+            return TM_ERR_PIN_LOCKED;
+        if (!lengthOk(p, newPin))
+            return TM_ERR_PIN_LEN_RANGE;
+        if (!lengthOk(p, oldPin))
+            return TM_ERR_PIN_INCORRECT; // cannot be the PIN, and costs no try
+        const quint32 r = checkPin(p, oldPin, changed);
+        if (r != TM_OK)
+            return r;
+        VToken::setPin(p, newPin);
+        changed = true;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::resetUserPin(int slot, const QByteArray& soPin, const QByteArray& userPin)
+{
+    return withToken(slot, "token_set_upin", [&](VToken& t, Session& s, bool& changed) {
+        if (!t.initialized)
+            return TM_ERR_NOT_INITIALIZED;
+        if (t.soPin.locked())
+            return TM_ERR_PIN_LOCKED;
+        if (!lengthOk(t.userPin, userPin))
+            return TM_ERR_PIN_LEN_RANGE;
+        if (!lengthOk(t.soPin, soPin))
+            return TM_ERR_PIN_INCORRECT;
+        const quint32 r = checkPin(t.soPin, soPin, changed);
+        if (r != TM_OK)
+            return r;
+        VToken::setPin(t.userPin, userPin);
+        s.user = false;
+        changed = true;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::challenge(int slot, QByteArray* out)
+{
+    return withToken(slot, "token_get_challenge", [&](VToken& t, Session&, bool& changed) {
+        QByteArray c(VToken::ChallengeBytes, '\0');
+        for (char& b : c)
+            b = char(QRandomGenerator::system()->bounded(256));
+        t.challenge = c;
+        changed = true;
+        *out = c;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::remoteUnlock(int slot, const QByteArray& response)
+{
+    if (response.size() > TM_RESPONSE_MAX)
+        return TM_ERR_RESPONSE;
+    return withToken(slot, "token_remote_unlock_upin", [&](VToken& t, Session& s, bool& changed) {
+        if (t.challenge.isEmpty())
+            return TM_ERR_NO_CHALLENGE;
+        const QByteArray expected = VToken::unlockResponse(t.unlockKey, t.challenge);
+        // A pasted line break arrives as trailing zero bytes; anything else after the code is wrong.
+        bool ok = response.size() >= expected.size();
+        unsigned char diff = 0;
+        for (int i = 0; ok && i < expected.size(); ++i)
+            diff |= static_cast<unsigned char>(expected[i] ^ response[i]);
+        for (qsizetype i = expected.size(); ok && i < response.size(); ++i)
+            diff |= static_cast<unsigned char>(response[i]);
+        if (!ok || diff != 0)
+            return TM_ERR_RESPONSE;
+        t.userPin.triesLeft = t.userPin.maxTries;
+        t.challenge.clear(); // a response works once
+        s.user = false;
+        changed = true;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::containerNames(int slot, QList<QByteArray>* out)
+{
+    return withToken(slot, "container_load_all", [&](VToken& t, Session&, bool&) {
+        out->clear();
+        for (const VToken::Container& c : t.containers)
+            out->append(c.name);
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::createContainer(int slot, const QByteArray& name)
+{
+    if (name.isEmpty() || name.size() > MaxContainerName)
+        return TM_ERR_NAME;
+    return withToken(slot, "container_create_new", [&](VToken& t, Session& s, bool& changed) {
+        if (!s.user)
+            return TM_ERR_NOT_LOGGED_IN;
+        if (t.findContainer(name))
+            return TM_ERR_EXISTS;
+        VToken::Container c;
+        c.name = name;
+        if (t.containers.size() >= MaxContainers || c.memoryUsed() > t.freeMemory())
+            return TM_ERR_NO_SPACE;
+        t.containers.append(c);
+        changed = true;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::deleteContainer(int slot, const QByteArray& name)
+{
+    return withToken(slot, "container_delete", [&](VToken& t, Session& s, bool& changed) {
+        if (!s.user)
+            return TM_ERR_NOT_LOGGED_IN;
+        const qsizetype n = t.containers.removeIf([&](const VToken::Container& c) { return c.name == name; });
+        if (n == 0)
+            return TM_ERR_NOT_FOUND;
+        changed = true;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::certificate(int slot, const QByteArray& name, int keySpec, QByteArray* der)
+{
+    return withToken(slot, "container_get_cert", [&](VToken& t, Session&, bool&) {
+        const VToken::Container* c = t.findContainer(name);
+        const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
+        if (!h || h->certificate.isEmpty())
+            return TM_ERR_NOT_FOUND;
+        *der = h->certificate;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::publicKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
+{
+    return withToken(slot, "container_get_pubkey", [&](VToken& t, Session&, bool&) {
+        const VToken::Container* c = t.findContainer(name);
+        const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
+        if (!h || !h->hasKey())
+            return TM_ERR_NOT_FOUND;
+        out->keyType = h->keyType;
+        out->keyBits = h->keyBits;
+        CertInfo probe;
+        // The key value a token hands out: the RSA modulus or the EC point, derived from the stored SPKI.
+        out->rawPublicKey = h->publicKey;
+        if (!h->certificate.isEmpty() && CertInfo::fromDer(h->certificate, &probe) &&
+            probe.publicKey == h->publicKey)
+            out->rawPublicKey = probe.rawPublicKey;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::privateKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
+{
+    return withToken(slot, "container_get_prikey", [&](VToken& t, Session&, bool&) {
+        const VToken::Container* c = t.findContainer(name);
+        const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
+        if (!h || h->privateKey.isEmpty())
+            return TM_ERR_NOT_FOUND;
+        out->keyType = h->keyType;
+        out->keyBits = h->keyBits;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::deleteCertificate(int slot, const QByteArray& name, int keySpec)
+{
+    return withToken(slot, "container_delete_cert", [&](VToken& t, Session& s, bool& changed) {
+        if (!s.user)
+            return TM_ERR_NOT_LOGGED_IN;
+        VToken::Container* c = t.findContainer(name);
+        VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
+        if (!h || h->certificate.isEmpty())
+            return TM_ERR_NOT_FOUND;
+        // The certificate goes together with the key pair it was imported with.
+        *h = VToken::KeyHalf();
+        changed = true;
+        return TM_OK;
+    });
+}
+
+quint32 VirtualBackend::parsePkcs12(const QByteArray& path, const QByteArray& password, int* count)
+{
+    m_pkcs12.clear();
+    m_pkcs12Parsed = false;
+    quint32 status = TM_OK;
+    const QByteArray bytes = readFile(path, &status);
+    if (status != TM_OK)
+        return status;
+    QList<CertFile::Entry> entries;
+    status = CertFile::parsePkcs12(bytes, password, &entries);
+    if (status != TM_OK)
+        return status;
+    m_pkcs12 = entries;
+    m_pkcs12Parsed = true;
+    *count = int(entries.size());
+    return TM_OK;
+}
+
+quint32 VirtualBackend::parsePkcs7(const QByteArray& path, int* count)
+{
+    m_pkcs7.clear();
+    m_pkcs7Parsed = false;
+    quint32 status = TM_OK;
+    const QByteArray bytes = readFile(path, &status);
+    if (status != TM_OK)
+        return status;
+    QList<CertFile::Entry> entries;
+    status = CertFile::parsePkcs7(bytes, &entries);
+    if (status != TM_OK)
+        return status;
+    m_pkcs7 = entries;
+    m_pkcs7Parsed = true;
+    *count = int(entries.size());
+    return TM_OK;
+}
+
+static quint32 entryKind(const QList<CertFile::Entry>& list, bool parsed, int index, CertFile::Entry* entry,
+                         int* kind)
+{
+    if (!parsed)
+        return TM_ERR_NO_FILE;
+    if (index < 0 || index >= list.size())
+        return TM_ERR_INDEX;
+    CertInfo info;
+    if (!CertInfo::fromDer(list[index].certificate, &info))
+        return TM_ERR_CERTIFICATE;
+    if (entry)
+        *entry = list[index];
+    if (kind)
+        *kind = info.kind;
+    return TM_OK;
+}
+
+quint32 VirtualBackend::pkcs12Kind(int index, CertFile::Entry* entry, int* kind) const
+{
+    return entryKind(m_pkcs12, m_pkcs12Parsed, index, entry, kind);
+}
+
+quint32 VirtualBackend::pkcs7Kind(int index, CertFile::Entry* entry, int* kind) const
+{
+    return entryKind(m_pkcs7, m_pkcs7Parsed, index, entry, kind);
+}
+
+quint32 VirtualBackend::importPkcs12(int slot, const QByteArray& container, int keySpec, int index)
+{
+    CertFile::Entry e;
+    const quint32 r = pkcs12Kind(index, &e, nullptr);
+    return r != TM_OK ? r : importEntry(slot, container, keySpec, e, "pkcs12_import_certificate");
+}
+
+quint32 VirtualBackend::importPkcs7(int slot, const QByteArray& container, int keySpec, int index)
+{
+    CertFile::Entry e;
+    const quint32 r = pkcs7Kind(index, &e, nullptr);
+    return r != TM_OK ? r : importEntry(slot, container, keySpec, e, "p7b_import_certificate");
+}
+
+quint32 VirtualBackend::importX509(int slot, const QByteArray& container, int keySpec, const QByteArray& path)
+{
+    quint32 status = TM_OK;
+    const QByteArray bytes = readFile(path, &status);
+    if (status != TM_OK)
+        return status;
+    CertFile::Entry e;
+    status = CertFile::parseX509(bytes, &e);
+    return status != TM_OK ? status : importEntry(slot, container, keySpec, e, "x509_import_certificate");
+}
+
+quint32 VirtualBackend::importEntry(int slot, const QByteArray& container, int keySpec,
+                                    const CertFile::Entry& e, const char* function)
+{
+    CertInfo info;
+    if (!CertInfo::fromDer(e.certificate, &info))
+        return TM_ERR_CERTIFICATE;
+    return withToken(slot, function, [&](VToken& t, Session& s, bool& changed) {
+        if (!s.user)
+            return TM_ERR_NOT_LOGGED_IN;
+        VToken::Container* c = t.findContainer(container);
+        if (!c)
+            return TM_ERR_NOT_FOUND;
+        VToken::KeyHalf* h = c->half(keySpec);
+        if (!h)
+            return TM_ERR_ARGUMENTS;
+        if (!h->certificate.isEmpty())
+            return TM_ERR_EXISTS; // an import never overwrites a certificate
+        // A key pair already in the slot stays only when the certificate belongs to it.
+        if (h->hasKey() && h->publicKey != info.publicKey)
+            return TM_ERR_EXISTS;
+        if (e.certificate.size() > MaxCertificate)
+            return TM_ERR_NO_SPACE;
+        VToken::KeyHalf next;
+        next.certificate = e.certificate;
+        next.publicKey = info.publicKey;
+        next.privateKey = e.privateKey.isEmpty() ? h->privateKey : e.privateKey;
+        next.keyType = info.keyType;
+        next.keyBits = info.keyBits;
+        if (next.memoryUsed() - h->memoryUsed() > t.freeMemory())
+            return TM_ERR_NO_SPACE;
+        *h = next;
+        changed = true;
+        return TM_OK;
+    });
+}

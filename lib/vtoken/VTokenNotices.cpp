@@ -1,0 +1,26 @@
+#include "VTokenNotices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+
+QString VTokenNotices::noticesPath(const QString& storeFolder)
+{
+    return storeFolder + QStringLiteral("/notices.log");
+}
+
+void VTokenNotices::post(const QString& storeFolder, Kind kind, const QString& devicePath)
+{
+    QDir().mkpath(storeFolder);
+    QLockFile lock(storeFolder + QStringLiteral("/notices.lock"));
+    if (!lock.tryLock(5000))
+        return; // a lost notice only delays discovery until the next one
+    QFile f(noticesPath(storeFolder));
+    const bool trim = f.exists() && f.size() > TrimSize;
+    if (!f.open(trim ? (QIODevice::WriteOnly | QIODevice::Truncate)
+                     : (QIODevice::WriteOnly | QIODevice::Append)))
+        return;
+    const QByteArray line = (kind == Kind::Arrived ? QByteArray("arrived ") : QByteArray("removed ")) +
+                            devicePath.toUtf8() + '\n';
+    f.write(line);
+}

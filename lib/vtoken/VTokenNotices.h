@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// Arrival and removal notices of virtual tokens: one line per notice appended to a file in the
+// store folder, which every watching process reads from where it left off.
+class VTokenNotices
+{
+public:
+    enum class Kind
+    {
+        Arrived,
+        Removed
+    };
+
+    static QString noticesPath(const QString& storeFolder);
+    static void post(const QString& storeFolder, Kind kind, const QString& devicePath);
+
+    // The file is cut back to nothing once it grows past this; readers then start again at 0.
+    static constexpr qint64 TrimSize = 256 * 1024;
+};

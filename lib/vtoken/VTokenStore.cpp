@@ -1,0 +1,135 @@
+#include "VTokenStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+const QString Suffix = QStringLiteral(".qxtoken");
+}
+
+QString VTokenStore::defaultFolder()
+{
+    const QString env = qEnvironmentVariable("QX4100_TOKEN_STORE");
+    if (!env.isEmpty())
+        return env;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Vostrel/QX4100/tokens");
+}
+
+VTokenStore::VTokenStore(const QString& folder) : m_folder(folder) {}
+
+QString VTokenStore::tokenPath(const QString& serial) const
+{
+    return m_folder + QLatin1Char('/') + serial + Suffix;
+}
+
+QString VTokenStore::lockPath(const QString& serial) const
+{
+    return m_folder + QLatin1Char('/') + serial + QStringLiteral(".lock");
+}
+
+QString VTokenStore::cdromPath(const QString& serial) const
+{
+    return m_folder + QLatin1Char('/') + serial + QStringLiteral(".cdrom");
+}
+
+QStringList VTokenStore::serials() const
+{
+    QStringList out;
+    const QStringList files = QDir(m_folder).entryList({QLatin1Char('*') + Suffix}, QDir::Files, QDir::Name);
+    for (const QString& f : files) {
+        const QString serial = f.left(f.size() - Suffix.size());
+        if (VToken::validSerial(serial))
+            out << serial;
+    }
+    return out;
+}
+
+VTokenStore::Result VTokenStore::load(const QString& serial, VToken* out, VToken::DecodeResult* why) const
+{
+    if (!VToken::validSerial(serial))
+        return Result::Missing;
+    QFile f(tokenPath(serial));
+    if (!f.exists())
+        return Result::Missing;
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (why)
+            *why = VToken::DecodeResult::Truncated;
+        return Result::Failing;
+    }
+    const VToken::DecodeResult r = VToken::decode(f.readAll(), out);
+    if (why)
+        *why = r;
+    if (r != VToken::DecodeResult::Ok)
+        return Result::Failing;
+    // A file renamed to another token's name is not that token.
+    if (out && out->serial != serial)
+        return Result::Failing;
+    return Result::Ok;
+}
+
+bool VTokenStore::write(const QString& serial, const VToken& token) const
+{
+    QSaveFile f(tokenPath(serial));
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = token.encode();
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+VTokenStore::Result VTokenStore::update(const QString& serial, const std::function<bool(VToken&)>& change,
+                                        VToken* after)
+{
+    if (!VToken::validSerial(serial))
+        return Result::Missing;
+    QLockFile lock(lockPath(serial));
+    if (!lock.tryLock(LockTimeoutMs))
+        return Result::Busy;
+    VToken t;
+    const Result r = load(serial, &t);
+    if (r != Result::Ok)
+        return r;
+    const bool changed = change(t);
+    if (changed) {
+        ++t.generation;
+        if (!write(serial, t))
+            return Result::WriteFailed;
+    }
+    if (after)
+        *after = std::move(t);
+    return changed ? Result::Ok : Result::Unchanged;
+}
+
+VTokenStore::Result VTokenStore::create(VToken token)
+{
+    if (!VToken::validSerial(token.serial))
+        return Result::Missing;
+    QDir().mkpath(m_folder);
+    QLockFile lock(lockPath(token.serial));
+    if (!lock.tryLock(LockTimeoutMs))
+        return Result::Busy;
+    if (QFile::exists(tokenPath(token.serial)))
+        return Result::Exists;
+    token.generation = 1;
+    return write(token.serial, token) ? Result::Ok : Result::WriteFailed;
+}
+
+VTokenStore::Result VTokenStore::remove(const QString& serial)
+{
+    if (!VToken::validSerial(serial))
+        return Result::Missing;
+    QLockFile lock(lockPath(serial));
+    if (!lock.tryLock(LockTimeoutMs))
+        return Result::Busy;
+    if (!QFile::exists(tokenPath(serial)))
+        return Result::Missing;
+    QFile::remove(cdromPath(serial));
+    return QFile::remove(tokenPath(serial)) ? Result::Ok : Result::WriteFailed;
+}

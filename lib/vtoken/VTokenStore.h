@@ -1,0 +1,54 @@
+#pragma once
+
+#include "VToken.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The folder of virtual tokens: one file per token, each change written atomically under a
+// cross-process lock. Reading needs no lock, since a file is only ever replaced whole.
+class VTokenStore
+{
+public:
+    enum class Result
+    {
+        Ok,
+        Missing,
+        Failing,
+        Busy,
+        WriteFailed,
+        Exists,
+        Unchanged
+    };
+
+    // QX4100_TOKEN_STORE, else the XDG data home's Vostrel/QX4100/tokens.
+    static QString defaultFolder();
+
+    explicit VTokenStore(const QString& folder = defaultFolder());
+
+    QString folder() const { return m_folder; }
+    QString tokenPath(const QString& serial) const;
+    QString lockPath(const QString& serial) const;
+    QString cdromPath(const QString& serial) const;
+
+    // Serials of every token file, sorted.
+    QStringList serials() const;
+    // Missing, Failing (with the reason in `why`), or Ok with the token in `out`.
+    Result load(const QString& serial, VToken* out, VToken::DecodeResult* why = nullptr) const;
+
+    // Loads the token under its lock and hands it to `change`; when that returns true the token is
+    // written back with its generation raised. A failing file is never passed on nor overwritten.
+    Result update(const QString& serial, const std::function<bool(VToken&)>& change, VToken* after = nullptr);
+    // Writes a new token; Exists when one with that serial is there.
+    Result create(VToken token);
+    Result remove(const QString& serial);
+
+    // Waits this long for another process's lock before giving up with Busy.
+    static constexpr int LockTimeoutMs = 10000;
+
+private:
+    bool write(const QString& serial, const VToken& token) const;
+    QString m_folder;
+};

@@ -1,0 +1,519 @@
+// The token commands of tokenctl: create, list, show, set, plug, pull, delete, faults, unlock response.
+#include "TokenCtlRegistry.h"
+
+#include "CertInfo.h"
+#include "VToken.h"
+#include "VTokenNotices.h"
+
+#include <QMap>
+#include <QRandomGenerator>
+
+namespace {
+
+using Ctx = TokenCtlContext;
+
+QString randomSerial()
+{
+    QString s = QStringLiteral("QX41");
+    for (int i = 0; i < 12; ++i)
+        s += QString::number(QRandomGenerator::global()->bounded(16), 16).toUpper();
+    return s;
+}
+
+// "--name value" pairs and bare "--flag"s; false (with a message) for anything else.
+bool parseOptions(Ctx& c, const QStringList& args, const QStringList& flags, QMap<QString, QString>* out)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (!a.startsWith(QLatin1String("--"))) {
+            c.err << "tokenctl: unexpected argument \"" << a << "\"\n";
+            return false;
+        }
+        const QString name = a.mid(2);
+        if (flags.contains(name)) {
+            out->insert(name, QStringLiteral("1"));
+        } else if (i + 1 < args.size()) {
+            out->insert(name, args[++i]);
+        } else {
+            c.err << "tokenctl: option " << a << " needs a value\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+const QStringList PropertyFlags = {QStringLiteral("not-initialized"), QStringLiteral("initialized"),
+                                   QStringLiteral("finger"), QStringLiteral("no-finger"),
+                                   QStringLiteral("unplugged")};
+const QStringList PropertyOptions = {
+    QStringLiteral("label"),      QStringLiteral("manufacturer"), QStringLiteral("model"),
+    QStringLiteral("vid"),        QStringLiteral("pid"),          QStringLiteral("user-pin"),
+    QStringLiteral("so-pin"),     QStringLiteral("pin-min"),      QStringLiteral("pin-max"),
+    QStringLiteral("so-pin-min"), QStringLiteral("so-pin-max"),   QStringLiteral("tries"),
+    QStringLiteral("so-tries"),   QStringLiteral("memory"),       QStringLiteral("free"),
+    QStringLiteral("hw"),         QStringLiteral("fw"),           QStringLiteral("cdrom-sectors")};
+
+const QString PropertyUsage = QStringLiteral(
+    "[--label L] [--manufacturer M] [--model M] [--vid 0x3A51] [--pid 0x4100] [--user-pin P] [--so-pin P] "
+    "[--pin-min n] [--pin-max n] [--so-pin-min n] [--so-pin-max n] [--tries n] [--so-tries n] [--memory "
+    "bytes] "
+    "[--free bytes] [--hw 0x0102] [--fw 0x010A] [--cdrom-sectors n] [--not-initialized|--initialized] "
+    "[--finger|--no-finger] [--unplugged]");
+
+bool number(Ctx& c, const QMap<QString, QString>& o, const QString& key, qint64 lo, qint64 hi, qint64* v)
+{
+    if (!o.contains(key))
+        return true;
+    bool ok = false;
+    const qint64 n = o.value(key).toLongLong(&ok, 0);
+    if (!ok || n < lo || n > hi) {
+        c.err << "tokenctl: --" << key << " must be a number from " << lo << " to " << hi << "\n";
+        return false;
+    }
+    *v = n;
+    return true;
+}
+
+// Applies the property options to a token; false on a bad value (the token is then not written).
+bool applyProperties(Ctx& c, const QMap<QString, QString>& o, VToken& t)
+{
+    for (const QString& key : o.keys())
+        if (!PropertyOptions.contains(key) && !PropertyFlags.contains(key) &&
+            key != QLatin1String("serial")) {
+            c.err << "tokenctl: unknown option --" << key << "\n";
+            return false;
+        }
+    if (o.contains(QStringLiteral("label"))) {
+        const QByteArray label = o.value(QStringLiteral("label")).toUtf8();
+        if (label.size() > 64) {
+            c.err << "tokenctl: the label takes at most 64 bytes in UTF-8\n";
+            return false;
+        }
+        t.label = label;
+    }
+    for (const auto& [key, field] : {std::pair{QStringLiteral("manufacturer"), &t.manufacturer},
+                                     std::pair{QStringLiteral("model"), &t.model}}) {
+        if (!o.contains(key))
+            continue;
+        const QByteArray v = o.value(key).toLocal8Bit();
+        if (v.size() > 64) {
+            c.err << "tokenctl: --" << key << " takes at most 64 bytes\n";
+            return false;
+        }
+        *field = v;
+    }
+    qint64 vid = t.vendorId, pid = t.productId, pinMin = t.userPin.minLength, pinMax = t.userPin.maxLength;
+    qint64 soMin = t.soPin.minLength, soMax = t.soPin.maxLength, tries = t.userPin.maxTries,
+           soTries = t.soPin.maxTries;
+    qint64 memory = t.totalMemory, hw = t.hardwareVersion, fw = t.firmwareVersion, sectors = t.cdromSectors;
+    qint64 freeBytes = -1;
+    if (!number(c, o, QStringLiteral("vid"), 0, 0xFFFF, &vid) ||
+        !number(c, o, QStringLiteral("pid"), 0, 0xFFFF, &pid) ||
+        !number(c, o, QStringLiteral("pin-min"), 1, 32, &pinMin) ||
+        !number(c, o, QStringLiteral("pin-max"), 1, 32, &pinMax) ||
+        !number(c, o, QStringLiteral("so-pin-min"), 1, 32, &soMin) ||
+        !number(c, o, QStringLiteral("so-pin-max"), 1, 32, &soMax) ||
+        !number(c, o, QStringLiteral("tries"), 1, 255, &tries) ||
+        !number(c, o, QStringLiteral("so-tries"), 1, 255, &soTries) ||
+        !number(c, o, QStringLiteral("memory"), 0, 0x7FFFFFFF, &memory) ||
+        !number(c, o, QStringLiteral("free"), 0, 0x7FFFFFFF, &freeBytes) ||
+        !number(c, o, QStringLiteral("hw"), 0, 0xFFFF, &hw) ||
+        !number(c, o, QStringLiteral("fw"), 0, 0xFFFF, &fw) ||
+        !number(c, o, QStringLiteral("cdrom-sectors"), 0, 1 << 20, &sectors))
+        return false;
+    if (pinMin > pinMax || soMin > soMax) {
+        c.err << "tokenctl: a PIN's minimum length is above its maximum\n";
+        return false;
+    }
+    t.vendorId = quint16(vid);
+    t.productId = quint16(pid);
+    t.userPin.minLength = int(pinMin);
+    t.userPin.maxLength = int(pinMax);
+    t.soPin.minLength = int(soMin);
+    t.soPin.maxLength = int(soMax);
+    if (tries != t.userPin.maxTries) {
+        t.userPin.maxTries = int(tries);
+        t.userPin.triesLeft = int(tries);
+    }
+    if (soTries != t.soPin.maxTries) {
+        t.soPin.maxTries = int(soTries);
+        t.soPin.triesLeft = int(soTries);
+    }
+    t.totalMemory = memory;
+    t.hardwareVersion = int(hw);
+    t.firmwareVersion = int(fw);
+    t.cdromSectors = sectors;
+    for (const auto& [key, pin] :
+         {std::pair{QStringLiteral("user-pin"), &t.userPin}, std::pair{QStringLiteral("so-pin"), &t.soPin}}) {
+        if (!o.contains(key))
+            continue;
+        QByteArray v = o.value(key).toLocal8Bit();
+        if (v.size() < pin->minLength || v.size() > pin->maxLength) {
+            c.err << "tokenctl: --" << key << " must be " << pin->minLength << " to " << pin->maxLength
+                  << " bytes long\n";
+            return false;
+        }
+        VToken::setPin(*pin, v);
+        v.fill('\0');
+    }
+    if (o.contains(QStringLiteral("not-initialized")))
+        t.initialized = false;
+    if (o.contains(QStringLiteral("initialized")))
+        t.initialized = true;
+    if (o.contains(QStringLiteral("finger")))
+        t.fingerSupport = true;
+    if (o.contains(QStringLiteral("no-finger")))
+        t.fingerSupport = false;
+    if (o.contains(QStringLiteral("unplugged")))
+        t.pluggedIn = false;
+    if (freeBytes >= 0) {
+        t.reservedMemory = 0;
+        t.reservedMemory = qMax<qint64>(0, t.totalMemory - t.memoryUsed() - freeBytes);
+    }
+    return true;
+}
+
+QString storeError(VTokenStore::Result r)
+{
+    switch (r) {
+    case VTokenStore::Result::Missing:
+        return QStringLiteral("no such token");
+    case VTokenStore::Result::Failing:
+        return QStringLiteral("the token file is damaged; it is left as it is");
+    case VTokenStore::Result::Busy:
+        return QStringLiteral("the token is locked by another process");
+    case VTokenStore::Result::WriteFailed:
+        return QStringLiteral("the token file could not be written");
+    case VTokenStore::Result::Exists:
+        return QStringLiteral("a token with that serial exists");
+    default:
+        return {};
+    }
+}
+
+int report(Ctx& c, VTokenStore::Result r)
+{
+    if (r == VTokenStore::Result::Ok || r == VTokenStore::Result::Unchanged)
+        return 0;
+    c.err << "tokenctl: " << storeError(r) << "\n";
+    return 1;
+}
+
+bool needSerial(Ctx& c, QString* serial)
+{
+    if (c.args.isEmpty()) {
+        c.err << "tokenctl: give the token's serial number\n";
+        return false;
+    }
+    *serial = c.args.takeFirst();
+    return true;
+}
+
+QString hex(int v)
+{
+    return QStringLiteral("0x%1")
+        .arg(v, 4, 16, QLatin1Char('0'))
+        .toUpper()
+        .replace(QLatin1String("0X"), QLatin1String("0x"));
+}
+
+QString decodeReason(VToken::DecodeResult why)
+{
+    switch (why) {
+    case VToken::DecodeResult::Truncated:
+        return QStringLiteral("truncated");
+    case VToken::DecodeResult::NotAToken:
+        return QStringLiteral("not a token file");
+    case VToken::DecodeResult::FutureVersion:
+        return QStringLiteral("newer format");
+    case VToken::DecodeResult::BadChecksum:
+        return QStringLiteral("checksum mismatch");
+    case VToken::DecodeResult::BadContent:
+        return QStringLiteral("bad content");
+    default:
+        return {};
+    }
+}
+
+int cmdCreate(Ctx& c)
+{
+    QMap<QString, QString> o;
+    if (!parseOptions(c, c.args, PropertyFlags, &o))
+        return 2;
+    const QString serial = o.value(QStringLiteral("serial"), randomSerial());
+    if (!VToken::validSerial(serial)) {
+        c.err << "tokenctl: a serial is 16 to 32 letters, digits, '-' or '_'\n";
+        return 2;
+    }
+    VToken t = VToken::makeNew(serial, QByteArray("12345678"), QByteArray("87654321"));
+    if (!applyProperties(c, o, t))
+        return 2;
+    const VTokenStore::Result r = c.store.create(t);
+    if (r != VTokenStore::Result::Ok)
+        return report(c, r);
+    if (t.pluggedIn)
+        VTokenNotices::post(c.store.folder(), VTokenNotices::Kind::Arrived, t.devicePath());
+    c.out << serial << "\n";
+    return 0;
+}
+
+int cmdSet(Ctx& c)
+{
+    QString serial;
+    if (!needSerial(c, &serial))
+        return 2;
+    QMap<QString, QString> o;
+    if (!parseOptions(c, c.args, PropertyFlags, &o))
+        return 2;
+    bool bad = false;
+    bool wasPlugged = false;
+    VToken after;
+    const VTokenStore::Result r = c.store.update(
+        serial,
+        [&](VToken& t) {
+            wasPlugged = t.pluggedIn;
+            bad = !applyProperties(c, o, t);
+            return !bad;
+        },
+        &after);
+    if (bad)
+        return 2;
+    if (r == VTokenStore::Result::Ok && wasPlugged && !after.pluggedIn)
+        VTokenNotices::post(c.store.folder(), VTokenNotices::Kind::Removed, after.devicePath());
+    return report(c, r);
+}
+
+int cmdSetFree(Ctx& c)
+{
+    QString serial;
+    if (!needSerial(c, &serial) || c.args.size() != 1) {
+        c.err << "tokenctl: set-free <serial> <bytes>\n";
+        return 2;
+    }
+    c.args = {QStringLiteral("--free"), c.args.first()};
+    c.args.prepend(serial);
+    return cmdSet(c);
+}
+
+int cmdPlug(Ctx& c, bool plug)
+{
+    QString serial;
+    if (!needSerial(c, &serial))
+        return 2;
+    bool changed = false;
+    VToken after;
+    const VTokenStore::Result r = c.store.update(
+        serial,
+        [&](VToken& t) {
+            changed = t.pluggedIn != plug;
+            t.pluggedIn = plug;
+            return changed;
+        },
+        &after);
+    if (r == VTokenStore::Result::Ok && changed)
+        VTokenNotices::post(c.store.folder(),
+                            plug ? VTokenNotices::Kind::Arrived : VTokenNotices::Kind::Removed,
+                            after.devicePath());
+    return report(c, r);
+}
+
+int cmdDelete(Ctx& c)
+{
+    QString serial;
+    if (!needSerial(c, &serial))
+        return 2;
+    VToken t;
+    const bool known = c.store.load(serial, &t) == VTokenStore::Result::Ok;
+    const VTokenStore::Result r = c.store.remove(serial);
+    if (r == VTokenStore::Result::Ok && known && t.pluggedIn)
+        VTokenNotices::post(c.store.folder(), VTokenNotices::Kind::Removed, t.devicePath());
+    return report(c, r);
+}
+
+int cmdList(Ctx& c)
+{
+    const QStringList serials = c.store.serials();
+    if (serials.isEmpty()) {
+        c.out << "no virtual tokens in " << c.store.folder() << "\n";
+        return 0;
+    }
+    for (const QString& s : serials) {
+        VToken t;
+        VToken::DecodeResult why = VToken::DecodeResult::Ok;
+        if (c.store.load(s, &t, &why) != VTokenStore::Result::Ok) {
+            c.out << s << "  FAILING (" << decodeReason(why) << ")\n";
+            continue;
+        }
+        c.out << s << "  " << (t.pluggedIn ? "plugged" : "pulled ") << "  " << t.devicePath() << "  "
+              << QString::fromUtf8(t.label) << (t.initialized ? "" : "  [not initialized]")
+              << (t.fingerSupport ? "  [fingerprint]" : "") << "\n";
+    }
+    return 0;
+}
+
+void showHalf(Ctx& c, const char* name, const VToken::KeyHalf& h)
+{
+    if (h.certificate.isEmpty() && !h.hasKey())
+        return;
+    c.out << "    " << name << ": " << (h.keyType == 3 ? "EC" : "RSA") << " " << h.keyBits << " bits"
+          << (h.privateKey.isEmpty() ? "" : ", private key") << (h.hasKey() ? ", public key" : "");
+    CertInfo info;
+    if (!h.certificate.isEmpty() && CertInfo::fromDer(h.certificate, &info))
+        c.out << "\n      certificate: " << info.subject << " (kind " << info.kind << ", "
+              << h.certificate.size() << " bytes)";
+    c.out << "\n";
+}
+
+int cmdShow(Ctx& c)
+{
+    QString serial;
+    if (!needSerial(c, &serial))
+        return 2;
+    VToken t;
+    VToken::DecodeResult why = VToken::DecodeResult::Ok;
+    const VTokenStore::Result r = c.store.load(serial, &t, &why);
+    if (r == VTokenStore::Result::Failing) {
+        c.out << serial << ": FAILING (" << decodeReason(why) << ")\n";
+        return 1;
+    }
+    if (r != VTokenStore::Result::Ok)
+        return report(c, r);
+    c.out << "serial:        " << t.serial << "\n"
+          << "device path:   " << t.devicePath() << "\n"
+          << "plugged in:    " << (t.pluggedIn ? "yes" : "no") << "\n"
+          << "label:         " << QString::fromUtf8(t.label) << "\n"
+          << "manufacturer:  " << QString::fromLocal8Bit(t.manufacturer) << "\n"
+          << "model:         " << QString::fromLocal8Bit(t.model) << "\n"
+          << "initialized:   " << (t.initialized ? "yes" : "no") << "\n"
+          << "fingerprint:   " << (t.fingerSupport ? "yes" : "no") << "\n"
+          << "user PIN:      length " << t.userPin.minLength << "-" << t.userPin.maxLength << ", tries "
+          << t.userPin.triesLeft << "/" << t.userPin.maxTries << (t.userPin.locked() ? ", LOCKED" : "")
+          << "\n"
+          << "SO PIN:        length " << t.soPin.minLength << "-" << t.soPin.maxLength << ", tries "
+          << t.soPin.triesLeft << "/" << t.soPin.maxTries << (t.soPin.locked() ? ", LOCKED" : "") << "\n"
+          << "memory:        " << t.freeMemory() << " free of " << t.totalMemory << " bytes\n"
+          << "versions:      hardware " << hex(t.hardwareVersion) << ", firmware " << hex(t.firmwareVersion)
+          << "\n"
+          << "CD-ROM:        " << t.cdromSectors << " sectors of " << VToken::SectorSize << " bytes\n"
+          << "challenge:     "
+          << (t.challenge.isEmpty() ? QStringLiteral("none")
+                                    : QString::fromLatin1(t.challenge.toHex().toUpper()))
+          << "\n"
+          << "generation:    " << t.generation << "\n";
+    for (const VToken::Fault& f : t.faults)
+        c.out << "fault:         kind " << int(f.kind) << " on " << f.function << ", status "
+              << hex(int(f.status)) << ", writes left " << f.writesLeft << ", delay " << f.delayMs << " ms\n";
+    c.out << "containers:    " << t.containers.size() << "\n";
+    for (const VToken::Container& ct : t.containers) {
+        c.out << "  " << QString::fromLocal8Bit(ct.name) << "\n";
+        showHalf(c, "exchange", ct.exchange);
+        showHalf(c, "signature", ct.signature);
+    }
+    return 0;
+}
+
+int cmdFault(Ctx& c)
+{
+    QString serial;
+    if (!needSerial(c, &serial) || c.args.isEmpty()) {
+        c.err << "tokenctl: fault <serial> <kind> ...\n";
+        return 2;
+    }
+    const QString kind = c.args.takeFirst();
+    const auto num = [&](int i, qint64* v) {
+        bool ok = false;
+        *v = c.args.value(i).toLongLong(&ok, 0);
+        return ok;
+    };
+    VToken::Fault f;
+    bool clear = false;
+    qint64 a = 0;
+    if (kind == QLatin1String("clear")) {
+        clear = true;
+    } else if (kind == QLatin1String("fail-next") && c.args.size() == 2 && num(1, &a)) {
+        f.kind = VToken::Fault::FailNextCall;
+        f.function = c.args[0];
+        f.status = quint32(a);
+    } else if (kind == QLatin1String("fail-after-writes") && (c.args.size() == 1 || c.args.size() == 2) &&
+               num(0, &a)) {
+        f.kind = VToken::Fault::FailAfterWrites;
+        f.function = QStringLiteral("*");
+        f.writesLeft = int(a);
+        qint64 st = 0;
+        f.status = c.args.size() == 2 && num(1, &st) ? quint32(st) : 0;
+    } else if (kind == QLatin1String("pull-next") && c.args.size() <= 1) {
+        f.kind = VToken::Fault::PullOutNextCall;
+        f.function = c.args.value(0, QStringLiteral("*"));
+    } else if (kind == QLatin1String("slow") && c.args.size() == 2 && num(1, &a)) {
+        f.kind = VToken::Fault::SlowCall;
+        f.function = c.args[0];
+        f.delayMs = int(qBound(qint64(0), a, qint64(60000)));
+    } else {
+        c.err << "tokenctl: fault <serial> fail-next <function> <status> | fail-after-writes <n> [status] | "
+                 "pull-next [function] | slow <function> <ms> | clear\n";
+        return 2;
+    }
+    return report(c, c.store.update(serial, [&](VToken& t) {
+        if (clear)
+            t.faults.clear();
+        else
+            t.faults.append(f);
+        return true;
+    }));
+}
+
+int cmdUnlockResponse(Ctx& c)
+{
+    QString serial;
+    if (!needSerial(c, &serial) || c.args.size() != 1) {
+        c.err << "tokenctl: unlock-response <serial> <challenge, 16 hex digits>\n";
+        return 2;
+    }
+    const QByteArray challenge = QByteArray::fromHex(c.args.first().toLatin1());
+    if (challenge.size() != VToken::ChallengeBytes || c.args.first().size() != 2 * VToken::ChallengeBytes) {
+        c.err << "tokenctl: the challenge is 16 hexadecimal digits\n";
+        return 2;
+    }
+    VToken t;
+    const VTokenStore::Result r = c.store.load(serial, &t);
+    if (r != VTokenStore::Result::Ok)
+        return report(c, r);
+    c.out << VToken::unlockResponse(t.unlockKey, challenge).toHex().toUpper() << "\n";
+    return 0;
+}
+
+const TokenCtlRegistry::Registration regs[] = {
+    TokenCtlRegistry::Registration(
+        {QStringLiteral("create"), QStringLiteral("[--serial S] ") + PropertyUsage,
+         QStringLiteral("creates a token (PINs 12345678 / 87654321 unless given) and "
+                        "prints its serial"),
+         cmdCreate}),
+    TokenCtlRegistry::Registration({QStringLiteral("set"), QStringLiteral("<serial> ") + PropertyUsage,
+                                    QStringLiteral("changes a token's properties"), cmdSet}),
+    TokenCtlRegistry::Registration({QStringLiteral("set-free"), QStringLiteral("<serial> <bytes>"),
+                                    QStringLiteral("makes the token report that much free memory"),
+                                    cmdSetFree}),
+    TokenCtlRegistry::Registration(
+        {QStringLiteral("list"), QString(), QStringLiteral("lists every token"), cmdList}),
+    TokenCtlRegistry::Registration({QStringLiteral("show"), QStringLiteral("<serial>"),
+                                    QStringLiteral("shows everything about a token"), cmdShow}),
+    TokenCtlRegistry::Registration({QStringLiteral("plug"), QStringLiteral("<serial>"),
+                                    QStringLiteral("plugs a token in"),
+                                    [](Ctx& c) { return cmdPlug(c, true); }}),
+    TokenCtlRegistry::Registration({QStringLiteral("pull"), QStringLiteral("<serial>"),
+                                    QStringLiteral("pulls a token out"),
+                                    [](Ctx& c) { return cmdPlug(c, false); }}),
+    TokenCtlRegistry::Registration(
+        {QStringLiteral("delete"), QStringLiteral("<serial>"), QStringLiteral("deletes a token"), cmdDelete}),
+    TokenCtlRegistry::Registration(
+        {QStringLiteral("fault"),
+         QStringLiteral("<serial> fail-next <function> <status> | fail-after-writes <n> [status] | pull-next "
+                        "[function] | slow <function> <ms> | clear"),
+         QStringLiteral("sets or clears a fault for tests (function names as in the library, * for any)"),
+         cmdFault}),
+    TokenCtlRegistry::Registration({QStringLiteral("unlock-response"), QStringLiteral("<serial> <challenge>"),
+                                    QStringLiteral("computes the remote-unlock response for a challenge"),
+                                    cmdUnlockResponse}),
+};
+
+} // namespace
