@@ -104,9 +104,40 @@ quint32 VirtualBackend::withToken(int slot, const char* function, const Op& op)
     Session& session = m_sessions[slot];
     if (session.removed)
         return TM_ERR_TOKEN_REMOVED;
-
     const QString fn = QString::fromLatin1(function);
+    const auto removedNow = [&] {
+        session.removed = true;
+        session.user = session.so = session.soVerified = false;
+        return TM_ERR_TOKEN_REMOVED;
+    };
+
+    // Reading needs no lock: a token file is only ever replaced whole. Most calls end here.
+    VToken snapshot;
+    const VTokenStore::Result first = m_store.load(session.serial, &snapshot);
+    if (first == VTokenStore::Result::Missing)
+        return removedNow();
+    if (first != VTokenStore::Result::Ok)
+        return TM_ERR_TOKEN_FAILING;
+    if (!snapshot.pluggedIn)
+        return removedNow();
+    bool oneShotFault = false;
+    for (const VToken::Fault& f : snapshot.faults) {
+        if (!f.matches(fn))
+            continue;
+        if (f.kind == VToken::Fault::SlowCall)
+            QThread::msleep(ulong(qBound(0, f.delayMs, 60000))); // outside the lock: others are not held up
+        else if (f.kind == VToken::Fault::FailNextCall || f.kind == VToken::Fault::PullOutNextCall)
+            oneShotFault = true;
+    }
     const Session before = session;
+    if (!oneShotFault) {
+        bool changed = false;
+        const quint32 status = op(snapshot, session, changed);
+        if (!changed)
+            return status;
+        session = before; // the change is made again below, on the token as it is under the lock
+    }
+
     quint32 status = TM_OK;
     bool pulled = false;
     bool refused = false;
@@ -117,18 +148,16 @@ quint32 VirtualBackend::withToken(int slot, const char* function, const Op& op)
             status = TM_ERR_TOKEN_REMOVED;
             return false;
         }
-        bool changed = false;
         for (qsizetype i = 0; i < t.faults.size(); ++i) {
             const VToken::Fault f = t.faults[i];
             if (!f.matches(fn))
                 continue;
-            if (f.kind == VToken::Fault::SlowCall) {
-                QThread::msleep(ulong(qBound(0, f.delayMs, 60000)));
-            } else if (f.kind == VToken::Fault::FailNextCall) {
+            if (f.kind == VToken::Fault::FailNextCall) {
                 t.faults.removeAt(i);
                 status = f.status;
                 return true;
-            } else if (f.kind == VToken::Fault::PullOutNextCall) {
+            }
+            if (f.kind == VToken::Fault::PullOutNextCall) {
                 // Pulled out halfway: nothing of this call reaches the token.
                 t.faults.removeAt(i);
                 t.pluggedIn = false;
@@ -137,6 +166,7 @@ quint32 VirtualBackend::withToken(int slot, const char* function, const Op& op)
                 return true;
             }
         }
+        bool changed = false;
         status = op(t, session, changed);
         if (!changed)
             return false;
@@ -170,12 +200,10 @@ quint32 VirtualBackend::withToken(int slot, const char* function, const Op& op)
     // Nothing reached the token, so the session does not change either.
     if (refused || (r != VTokenStore::Result::Ok && r != VTokenStore::Result::Unchanged))
         session = before;
-    if (status == TM_ERR_TOKEN_REMOVED || r == VTokenStore::Result::Missing) {
-        session.removed = true;
-        session.user = session.so = session.soVerified = false;
-    }
     if (pulled)
         VTokenNotices::post(m_store.folder(), VTokenNotices::Kind::Removed, devicePath);
+    if (status == TM_ERR_TOKEN_REMOVED)
+        return removedNow();
     return status;
 }
 

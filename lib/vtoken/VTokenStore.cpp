@@ -60,14 +60,17 @@ VTokenStore::Result VTokenStore::load(const QString& serial, VToken* out, VToken
             *why = VToken::DecodeResult::Truncated;
         return Result::Failing;
     }
-    const VToken::DecodeResult r = VToken::decode(f.readAll(), out);
+    VToken t;
+    VToken::DecodeResult r = VToken::decode(f.readAll(), &t);
+    // A file copied or renamed to another token's name is not that token.
+    if (r == VToken::DecodeResult::Ok && t.serial != serial)
+        r = VToken::DecodeResult::BadContent;
     if (why)
         *why = r;
     if (r != VToken::DecodeResult::Ok)
         return Result::Failing;
-    // A file renamed to another token's name is not that token.
-    if (out && out->serial != serial)
-        return Result::Failing;
+    if (out)
+        *out = std::move(t);
     return Result::Ok;
 }
 
@@ -90,6 +93,7 @@ VTokenStore::Result VTokenStore::update(const QString& serial, const std::functi
     if (!VToken::validSerial(serial))
         return Result::Missing;
     QLockFile lock(lockPath(serial));
+    lock.setStaleLockTime(StaleLockMs);
     if (!lock.tryLock(LockTimeoutMs))
         return Result::Busy;
     VToken t;
@@ -113,6 +117,7 @@ VTokenStore::Result VTokenStore::create(VToken token)
         return Result::Missing;
     QDir().mkpath(m_folder);
     QLockFile lock(lockPath(token.serial));
+    lock.setStaleLockTime(StaleLockMs);
     if (!lock.tryLock(LockTimeoutMs))
         return Result::Busy;
     if (QFile::exists(tokenPath(token.serial)))
@@ -126,6 +131,7 @@ VTokenStore::Result VTokenStore::remove(const QString& serial)
     if (!VToken::validSerial(serial))
         return Result::Missing;
     QLockFile lock(lockPath(serial));
+    lock.setStaleLockTime(StaleLockMs);
     if (!lock.tryLock(LockTimeoutMs))
         return Result::Busy;
     if (!QFile::exists(tokenPath(serial)))

@@ -1,0 +1,271 @@
+// The virtual token store: file format checks, atomic writes under the lock, several processes, notices.
+#include "TestEnv.h"
+#include "VToken.h"
+#include "VTokenNotices.h"
+#include "VTokenStore.h"
+#include "VTokenWatcher.h"
+
+#include <QCborArray>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+const QString Serial = QStringLiteral("QX41STORE0000001");
+
+QString writerPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/vtoken_writer");
+}
+} // namespace
+
+class TstVTokenStore : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> m_env;
+    VTokenStore store() const { return VTokenStore(m_env->tokenStore()); }
+
+    VToken sampleToken() const
+    {
+        VToken t = VToken::makeNew(Serial, "12345678", "87654321");
+        t.label = QStringLiteral("标签").toUtf8();
+        t.fingerSupport = true;
+        t.cdromSectors = 16;
+        VToken::Container c;
+        c.name = "box one";
+        c.exchange.certificate = QByteArray(700, 'c');
+        c.exchange.publicKey = QByteArray(294, 'p');
+        c.exchange.privateKey = QByteArray(1200, 'k');
+        c.exchange.keyBits = 2048;
+        c.signature.keyType = 3;
+        t.containers << c;
+        VToken::Fault f;
+        f.kind = VToken::Fault::SlowCall;
+        f.function = QStringLiteral("token_login");
+        f.delayMs = 5;
+        t.faults << f;
+        QCborMap fingers;
+        fingers[QLatin1String("enrolled")] = QCborArray{1, 3};
+        t.extensions[QLatin1String("finger")] = fingers;
+        return t;
+    }
+
+    QByteArray fileBytes() const
+    {
+        QFile f(store().tokenPath(Serial));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    void writeFile(const QByteArray& bytes) const
+    {
+        QFile f(store().tokenPath(Serial));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+
+private Q_SLOTS:
+    void init() { m_env = std::make_unique<TestEnv>(false); }
+    void cleanup() { m_env.reset(); }
+
+    void roundTrip()
+    {
+        VTokenStore s = store();
+        QCOMPARE(s.create(sampleToken()), VTokenStore::Result::Ok);
+        QCOMPARE(s.create(sampleToken()), VTokenStore::Result::Exists);
+        VToken t;
+        QCOMPARE(s.load(Serial, &t), VTokenStore::Result::Ok);
+        const VToken want = sampleToken();
+        QCOMPARE(t.label, want.label);
+        QCOMPARE(t.containers.size(), 1);
+        QCOMPARE(t.containers[0].name, want.containers[0].name);
+        QCOMPARE(t.containers[0].exchange.privateKey, want.containers[0].exchange.privateKey);
+        QCOMPARE(t.containers[0].signature.keyType, 3);
+        QCOMPARE(t.faults.size(), 1);
+        QCOMPARE(t.faults[0].function, QStringLiteral("token_login"));
+        QCOMPARE(t.extensions, want.extensions); // kept for the fingerprint side, untouched
+        QCOMPARE(t.generation, quint64(1));
+        QVERIFY(VToken::checkPin(t.userPin, "12345678"));
+        QVERIFY(!VToken::checkPin(t.userPin, "12345679"));
+        QCOMPARE(t.freeMemory(), t.totalMemory - t.memoryUsed());
+        QVERIFY(t.memoryUsed() > 700 + 294 + 1200);
+        QCOMPARE(t.devicePath(), QStringLiteral("USB\\VID_3A51&PID_4100\\QX41STORE0000001"));
+        QCOMPARE(s.update(Serial, [](VToken& x) { return x.label.isEmpty(); }),
+                 VTokenStore::Result::Unchanged);
+        QCOMPARE(s.update(Serial,
+                          [](VToken& x) {
+                              x.label = "new";
+                              return true;
+                          }),
+                 VTokenStore::Result::Ok);
+        QCOMPARE(s.load(Serial, &t), VTokenStore::Result::Ok);
+        QCOMPARE(t.generation, quint64(2));
+        QCOMPARE(s.serials(), QStringList{Serial});
+    }
+
+    void damagedFiles_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("reason");
+        QTest::newRow("empty") << "empty" << int(VToken::DecodeResult::Truncated);
+        QTest::newRow("cut in half") << "half" << int(VToken::DecodeResult::Truncated);
+        QTest::newRow("cut before the checksum") << "nochecksum" << int(VToken::DecodeResult::Truncated);
+        QTest::newRow("foreign file") << "foreign" << int(VToken::DecodeResult::NotAToken);
+        QTest::newRow("future format") << "future" << int(VToken::DecodeResult::FutureVersion);
+        QTest::newRow("one bit flipped") << "flip" << int(VToken::DecodeResult::BadChecksum);
+        QTest::newRow("bytes appended") << "append" << int(VToken::DecodeResult::BadContent);
+    }
+    void damagedFiles()
+    {
+        QFETCH(QString, damage);
+        QFETCH(int, reason);
+        VTokenStore s = store();
+        QCOMPARE(s.create(sampleToken()), VTokenStore::Result::Ok);
+        QByteArray bytes = fileBytes();
+        if (damage == QLatin1String("empty"))
+            bytes.clear();
+        else if (damage == QLatin1String("half"))
+            bytes.truncate(bytes.size() / 2);
+        else if (damage == QLatin1String("nochecksum"))
+            bytes.chop(32);
+        else if (damage == QLatin1String("foreign"))
+            bytes = "<?xml version=\"1.0\"?><token/>";
+        else if (damage == QLatin1String("future"))
+            bytes[11] = char(VToken::FormatVersion + 1);
+        else if (damage == QLatin1String("flip"))
+            bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x01);
+        else if (damage == QLatin1String("append"))
+            bytes += "extra";
+        writeFile(bytes);
+
+        VToken t;
+        VToken::DecodeResult why = VToken::DecodeResult::Ok;
+        QCOMPARE(s.load(Serial, &t, &why), VTokenStore::Result::Failing);
+        QCOMPARE(int(why), reason);
+        bool called = false;
+        QCOMPARE(s.update(Serial,
+                          [&](VToken& x) {
+                              called = true;
+                              x.label = "guess";
+                              return true;
+                          }),
+                 VTokenStore::Result::Failing);
+        QVERIFY(!called);
+        QCOMPARE(fileBytes(), bytes);               // never overwritten by a guess
+        QCOMPARE(s.serials(), QStringList{Serial}); // still listed, as a failing token
+    }
+
+    void fileOfAnotherToken()
+    {
+        VTokenStore s = store();
+        QCOMPARE(s.create(sampleToken()), VTokenStore::Result::Ok);
+        const QString other = QStringLiteral("QX41STORE0000002");
+        QVERIFY(QFile::copy(s.tokenPath(Serial), s.tokenPath(other)));
+        QCOMPARE(s.load(other, nullptr), VTokenStore::Result::Failing);
+        VToken t;
+        QCOMPARE(s.load(other, &t), VTokenStore::Result::Failing);
+    }
+
+    // Two processes add to the same counter at once: the lock serializes them and no change is lost.
+    void twoProcessesAtOnce()
+    {
+        VTokenStore s = store();
+        QCOMPARE(s.create(sampleToken()), VTokenStore::Result::Ok);
+        constexpr int N = 40;
+        QProcess a, b;
+        const QStringList args = {QStringLiteral("count"), m_env->tokenStore(), Serial, QString::number(N)};
+        a.start(writerPath(), args);
+        b.start(writerPath(), args);
+        QVERIFY(a.waitForFinished(120000));
+        QVERIFY(b.waitForFinished(120000));
+        QCOMPARE(a.exitCode(), 0);
+        QCOMPARE(b.exitCode(), 0);
+        VToken t;
+        QCOMPARE(s.load(Serial, &t), VTokenStore::Result::Ok);
+        QCOMPARE(t.extensions.value(QLatin1String("counter")).toInteger(), 2 * N);
+        QCOMPARE(t.generation, quint64(1 + 2 * N));
+    }
+
+    // A writer killed at any moment leaves the old or the new token, never a mix, and the lock it held
+    // does not block the next writer.
+    void writerKilledMidWrite_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        for (int d : {0, 7, 23, 61, 140})
+            QTest::addRow("killed after %d ms", d) << d;
+    }
+    void writerKilledMidWrite()
+    {
+        QFETCH(int, delayMs);
+        VTokenStore s = store();
+        QCOMPARE(s.create(sampleToken()), VTokenStore::Result::Ok);
+        QProcess w;
+        w.start(writerPath(), {QStringLiteral("churn"), m_env->tokenStore(), Serial});
+        QVERIFY(w.waitForReadyRead(60000)); // the first round is written
+        QThread::msleep(ulong(delayMs));
+        ::kill(pid_t(w.processId()), SIGKILL);
+        QVERIFY(w.waitForFinished(10000));
+
+        VToken t;
+        QCOMPARE(s.load(Serial, &t), VTokenStore::Result::Ok);
+        const qint64 round = t.extensions.value(QLatin1String("round")).toInteger();
+        QVERIFY(round >= 1);
+        const QByteArray payload = t.extensions.value(QLatin1String("payload")).toByteArray();
+        QCOMPARE(payload, QByteArray(512 * 1024, char('A' + round % 26)));
+        QCOMPARE(t.generation, quint64(1 + round));
+        QCOMPARE(s.update(Serial,
+                          [](VToken& x) {
+                              x.label = "after";
+                              return true;
+                          }),
+                 VTokenStore::Result::Ok);
+    }
+
+    void notices()
+    {
+        VTokenWatcher watcher(m_env->tokenStore(), nullptr);
+        QSignalSpy arrived(&watcher, &VTokenWatcher::arrived);
+        QSignalSpy removed(&watcher, &VTokenWatcher::removed);
+        const QString path = sampleToken().devicePath();
+        VTokenNotices::post(m_env->tokenStore(), VTokenNotices::Kind::Arrived, path);
+        VTokenNotices::post(m_env->tokenStore(), VTokenNotices::Kind::Removed, path);
+        QTRY_COMPARE(arrived.size(), 1);
+        QTRY_COMPARE(removed.size(), 1);
+        QCOMPARE(arrived.first().first().toString(), path);
+        QCOMPARE(removed.first().first().toString(), path);
+        // A notice from before the watcher started is not replayed to a new watcher.
+        VTokenWatcher late(m_env->tokenStore(), nullptr);
+        QSignalSpy lateArrived(&late, &VTokenWatcher::arrived);
+        VTokenNotices::post(m_env->tokenStore(), VTokenNotices::Kind::Arrived, QStringLiteral("X"));
+        QTRY_COMPARE(lateArrived.size(), 1);
+        QCOMPARE(lateArrived.first().first().toString(), QStringLiteral("X"));
+    }
+
+    void noticesFileCutBack()
+    {
+        VTokenWatcher watcher(m_env->tokenStore(), nullptr);
+        QSignalSpy arrived(&watcher, &VTokenWatcher::arrived);
+        // A notices file grown past its limit, as after a long session.
+        {
+            QFile f(VTokenNotices::noticesPath(m_env->tokenStore()));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Append));
+            const QByteArray line = "arrived USB\\VID_3A51&PID_4100\\" + QByteArray(100, 'S') + '\n';
+            while (f.size() <= VTokenNotices::TrimSize)
+                f.write(line);
+        }
+        QTRY_VERIFY(arrived.size() > 1000);
+        // The next notice cuts the file back; the watcher, far past its new end, starts again at 0.
+        arrived.clear();
+        VTokenNotices::post(m_env->tokenStore(), VTokenNotices::Kind::Arrived, QStringLiteral("after cut"));
+        QTRY_COMPARE(arrived.size(), 1);
+        QCOMPARE(arrived.first().first().toString(), QStringLiteral("after cut"));
+        QVERIFY(QFileInfo(VTokenNotices::noticesPath(m_env->tokenStore())).size() < 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstVTokenStore)
+#include "tst_vtokenstore.moc"
