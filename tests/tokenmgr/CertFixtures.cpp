@@ -78,6 +78,12 @@ CertFixtures::CertFixtures()
          path(QStringLiteral("ca.key")), QStringLiteral("-subj"), QStringLiteral("/CN=big"),
          QStringLiteral("-config"), path(QStringLiteral("big.cnf")), QStringLiteral("-extensions"),
          QStringLiteral("big"), QStringLiteral("-out"), path(QStringLiteral("big.pem"))},
+        {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-key"),
+         path(QStringLiteral("ca.key")), QStringLiteral("-utf8"), QStringLiteral("-subj"),
+         QStringLiteral("/ST=%1/L=%2/O=%3/OU=%4/CN=%5")
+             .arg(QString(60, QLatin1Char('s')), QString(60, QLatin1Char('l')), QString(60, QChar(0x7EC4)),
+                  QString(60, QLatin1Char('u')), QString(60, QLatin1Char('c'))),
+         QStringLiteral("-out"), path(QStringLiteral("long.pem"))},
         {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-nokeys"),
          QStringLiteral("-in"), path(QStringLiteral("big.pem")), QStringLiteral("-passout"), pass,
          QStringLiteral("-out"), path(QStringLiteral("big.p12"))},
