@@ -62,18 +62,18 @@ const unsigned char* bytes(const QByteArray& data)
 // Reads the public key's type and size; the blob itself is not wanted. A key whose blob does not fit
 // the usual scratch buffer (RSA keys above 2048 bits) is read again into a larger one, so that
 // such a key is not taken for a missing one.
-tm_status queryPublicKey(int32_t slot, const QByteArray& name, KeySpec spec, int32_t& type, int32_t& bits)
+tm_status queryPublicKey(int32_t slot, const QByteArray& name, KeySpec keySpec, int32_t& type, int32_t& bits)
 {
     std::vector<unsigned char> blob(kKeyBlobSize, 0);
     int32_t length = kKeyBlobSize;
     tm_status status =
-        container_get_pubkey(slot, name.constData(), int32_t(spec), &type, &bits, blob.data(), &length);
+        container_get_pubkey(slot, name.constData(), int32_t(keySpec), &type, &bits, blob.data(), &length);
     if (status == TM_ERR_BUFFER_TOO_SMALL) {
         const int32_t wanted = length > kKeyBlobSize && length <= kKeyBlobLimit ? length : kKeyBlobLimit;
         blob.assign(std::size_t(wanted), 0);
         length = wanted;
-        status =
-            container_get_pubkey(slot, name.constData(), int32_t(spec), &type, &bits, blob.data(), &length);
+        status = container_get_pubkey(slot, name.constData(), int32_t(keySpec), &type, &bits, blob.data(),
+                                      &length);
     }
     return status;
 }
@@ -86,11 +86,11 @@ tm_status fileCertKind(tm_status (*query)(int32_t, char*, char*, int32_t*), int3
     return query(index, subject.data(), issuer.data(), &kind);
 }
 
-tm_status readCertificate(int32_t slot, const QByteArray& name, KeySpec spec,
+tm_status readCertificate(int32_t slot, const QByteArray& name, KeySpec keySpec,
                           std::array<char, TQ7CertInfo::CertCapacity>& buffer, int32_t& length)
 {
     length = TQ7CertInfo::CertCapacity;
-    const tm_status status = container_get_cert(slot, name.constData(), int32_t(spec),
+    const tm_status status = container_get_cert(slot, name.constData(), int32_t(keySpec),
                                                 reinterpret_cast<unsigned char*>(buffer.data()), &length);
     if (status != TM_OK)
         return status;
@@ -193,18 +193,18 @@ quint32 ReloadTokenObjects(qint32 slot)
     return token_reload_all_objects(slot);
 }
 
-quint32 ReadCertificateInfo(qint32 slot, const QString& container, KeySpec spec, TQ7CertInfo& info)
+quint32 ReadCertificateInfo(qint32 slot, const QString& container, KeySpec keySpec, TQ7CertInfo& info)
 {
     const QByteArray name = AnsiText::encode(container);
     std::array<char, TQ7CertInfo::CertCapacity> cert{};
     int32_t certLen = 0;
-    tm_status status = readCertificate(slot, name, spec, cert, certLen);
+    tm_status status = readCertificate(slot, name, keySpec, cert, certLen);
     if (status != TM_OK)
         return status;
 
     int32_t keyType = info.KeyType;
     int32_t keyBits = info.KeyBits;
-    if (queryPublicKey(slot, name, spec, keyType, keyBits) != TM_OK) {
+    if (queryPublicKey(slot, name, keySpec, keyType, keyBits) != TM_OK) {
         keyType = info.KeyType;
         keyBits = info.KeyBits;
     }
@@ -241,45 +241,45 @@ quint32 ReadCertificateInfo(qint32 slot, const QString& container, KeySpec spec,
     return TM_OK;
 }
 
-quint32 ReadCertificate(qint32 slot, const QString& container, KeySpec spec, QByteArray& cert)
+quint32 ReadCertificate(qint32 slot, const QString& container, KeySpec keySpec, QByteArray& cert)
 {
     std::array<char, TQ7CertInfo::CertCapacity> buffer{};
     int32_t length = 0;
-    const tm_status status = readCertificate(slot, AnsiText::encode(container), spec, buffer, length);
+    const tm_status status = readCertificate(slot, AnsiText::encode(container), keySpec, buffer, length);
     if (status != TM_OK)
         return status;
     cert = QByteArray(buffer.data(), length);
     return TM_OK;
 }
 
-quint32 ReadPublicKeyType(qint32 slot, const QString& container, KeySpec spec, qint32& keyType)
+quint32 ReadPublicKeyType(qint32 slot, const QString& container, KeySpec keySpec, qint32& keyType)
 {
     int32_t type = 0;
     int32_t bits = 0;
-    const tm_status status = queryPublicKey(slot, AnsiText::encode(container), spec, type, bits);
+    const tm_status status = queryPublicKey(slot, AnsiText::encode(container), keySpec, type, bits);
     if (status == TM_OK)
         keyType = type;
     return status;
 }
 
-quint32 ReadPrivateKeyType(qint32 slot, const QString& container, KeySpec spec, qint32& keyType)
+quint32 ReadPrivateKeyType(qint32 slot, const QString& container, KeySpec keySpec, qint32& keyType)
 {
     int32_t type = 0;
     int32_t bits = 0;
     const tm_status status =
-        container_get_prikey(slot, AnsiText::encode(container).constData(), int32_t(spec), &type, &bits);
+        container_get_prikey(slot, AnsiText::encode(container).constData(), int32_t(keySpec), &type, &bits);
     if (status == TM_OK)
         keyType = type;
     return status;
 }
 
-quint32 AddCertToStore(const QString& container, const QString& provider, KeySpec spec,
+quint32 AddCertToStore(const QString& container, const QString& provider, KeySpec keySpec,
                        const QByteArray& cert)
 {
     if (cert.size() > std::numeric_limits<int32_t>::max())
         return TokenStatus::TooLong;
     return container_addcert_to_store(AnsiText::encode(container).constData(),
-                                      AnsiText::encode(provider).constData(), int32_t(spec), bytes(cert),
+                                      AnsiText::encode(provider).constData(), int32_t(keySpec), bytes(cert),
                                       int32_t(cert.size()));
 }
 
@@ -313,9 +313,9 @@ quint32 DeleteContainer(qint32 slot, const QString& name)
     return container_delete(slot, AnsiText::encode(name).constData());
 }
 
-quint32 DeleteCertificate(qint32 slot, const QString& name, KeySpec spec)
+quint32 DeleteCertificate(qint32 slot, const QString& name, KeySpec keySpec)
 {
-    return container_delete_cert(slot, AnsiText::encode(name).constData(), int32_t(spec));
+    return container_delete_cert(slot, AnsiText::encode(name).constData(), int32_t(keySpec));
 }
 
 quint32 ParsePkcs12File(const QString& path, const QString& password, qint32& count)
@@ -329,14 +329,14 @@ quint32 GetPkcs12CertInfo(qint32 index, qint32& kind)
     return fileCertKind(pkcs12_file_get_certinfo, index, kind);
 }
 
-quint32 ImportPkcs12Certificate(qint32 slot, const QString& container, KeySpec spec, qint32 index)
+quint32 ImportPkcs12Certificate(qint32 slot, const QString& container, KeySpec keySpec, qint32 index)
 {
-    return pkcs12_import_certificate(slot, AnsiText::encode(container).constData(), int32_t(spec), index);
+    return pkcs12_import_certificate(slot, AnsiText::encode(container).constData(), int32_t(keySpec), index);
 }
 
-quint32 ImportX509Certificate(qint32 slot, const QString& container, KeySpec spec, const QString& path)
+quint32 ImportX509Certificate(qint32 slot, const QString& container, KeySpec keySpec, const QString& path)
 {
-    return x509_import_certificate(slot, AnsiText::encode(container).constData(), int32_t(spec),
+    return x509_import_certificate(slot, AnsiText::encode(container).constData(), int32_t(keySpec),
                                    AnsiText::encode(path).constData());
 }
 
@@ -350,9 +350,9 @@ quint32 GetP7bCertInfo(qint32 index, qint32& kind)
     return fileCertKind(p7b_file_get_certinfo, index, kind);
 }
 
-quint32 ImportP7bCertificate(qint32 slot, const QString& container, KeySpec spec, qint32 index)
+quint32 ImportP7bCertificate(qint32 slot, const QString& container, KeySpec keySpec, qint32 index)
 {
-    return p7b_import_certificate(slot, AnsiText::encode(container).constData(), int32_t(spec), index);
+    return p7b_import_certificate(slot, AnsiText::encode(container).constData(), int32_t(keySpec), index);
 }
 
 quint32 LoginUser(qint32 slot, const QString& pin, qint32& retriesLeft)

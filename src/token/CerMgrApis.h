@@ -36,17 +36,17 @@ quint32 LoadContainerNames(qint32 slot, TQ7Info& info);
 quint32 ReloadTokenObjects(qint32 slot);
 
 // Reads one certificate with its public key's type and size and what the library reads from it.
-// When the container holds no public key for `spec`, KeyType and KeyBits keep their previous values.
+// When the container holds no public key for `keySpec`, KeyType and KeyBits keep their previous values.
 // A certificate larger than TQ7CertInfo::CertCapacity is refused.
-quint32 ReadCertificateInfo(qint32 slot, const QString& container, KeySpec spec, TQ7CertInfo& info);
+quint32 ReadCertificateInfo(qint32 slot, const QString& container, KeySpec keySpec, TQ7CertInfo& info);
 // The certificate's DER bytes (at most TQ7CertInfo::CertCapacity); `cert` is untouched on failure.
-quint32 ReadCertificate(qint32 slot, const QString& container, KeySpec spec, QByteArray& cert);
+quint32 ReadCertificate(qint32 slot, const QString& container, KeySpec keySpec, QByteArray& cert);
 // Status 0 means the container holds that key; `keyType` then holds a KeyType value.
-quint32 ReadPublicKeyType(qint32 slot, const QString& container, KeySpec spec, qint32& keyType);
-quint32 ReadPrivateKeyType(qint32 slot, const QString& container, KeySpec spec, qint32& keyType);
+quint32 ReadPublicKeyType(qint32 slot, const QString& container, KeySpec keySpec, qint32& keyType);
+quint32 ReadPrivateKeyType(qint32 slot, const QString& container, KeySpec keySpec, qint32& keyType);
 
 // Certificate stores.
-quint32 AddCertToStore(const QString& container, const QString& provider, KeySpec spec,
+quint32 AddCertToStore(const QString& container, const QString& provider, KeySpec keySpec,
                        const QByteArray& cert);
 quint32 AddRootCertToStore(const QString& storeName, const QByteArray& cert); // "ROOT" or "CA"
 quint32 RemoveAllCertsFromStore(const QString& provider);
@@ -56,17 +56,17 @@ quint32 ShowCertificateDialog(quintptr owner, const QByteArray& cert);
 // Containers and certificates.
 quint32 CreateContainer(qint32 slot, const QString& name);
 quint32 DeleteContainer(qint32 slot, const QString& name);
-quint32 DeleteCertificate(qint32 slot, const QString& name, KeySpec spec);
+quint32 DeleteCertificate(qint32 slot, const QString& name, KeySpec keySpec);
 
 // Certificate files: a parse keeps the file in the library; the other calls address its
 // certificates by index. `kind` receives a CertKind value.
 quint32 ParsePkcs12File(const QString& path, const QString& password, qint32& count);
 quint32 GetPkcs12CertInfo(qint32 index, qint32& kind);
-quint32 ImportPkcs12Certificate(qint32 slot, const QString& container, KeySpec spec, qint32 index);
-quint32 ImportX509Certificate(qint32 slot, const QString& container, KeySpec spec, const QString& path);
+quint32 ImportPkcs12Certificate(qint32 slot, const QString& container, KeySpec keySpec, qint32 index);
+quint32 ImportX509Certificate(qint32 slot, const QString& container, KeySpec keySpec, const QString& path);
 quint32 ParseP7bFile(const QString& path, qint32& count);
 quint32 GetP7bCertInfo(qint32 index, qint32& kind);
-quint32 ImportP7bCertificate(qint32 slot, const QString& container, KeySpec spec, qint32 index);
+quint32 ImportP7bCertificate(qint32 slot, const QString& container, KeySpec keySpec, qint32 index);
 
 // PINs. An empty PIN on a token with a fingerprint sensor asks the library for a finger instead.
 // On a failed login `retriesLeft` tells the attempts left (0 = locked).

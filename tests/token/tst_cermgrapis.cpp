@@ -321,7 +321,7 @@ void tst_CerMgrApis::loadContainerNamesFailureKeepsRecord()
 void tst_CerMgrApis::readCertificateInfo_data()
 {
     QTest::addColumn<QString>("cert");
-    QTest::addColumn<KeySpec>("spec");
+    QTest::addColumn<KeySpec>("keySpec");
     QTest::addColumn<QString>("subject");
     QTest::addColumn<QString>("issuer");
     QTest::addColumn<int>("kind");
@@ -348,7 +348,7 @@ void tst_CerMgrApis::readCertificateInfo_data()
 void tst_CerMgrApis::readCertificateInfo()
 {
     QFETCH(QString, cert);
-    QFETCH(KeySpec, spec);
+    QFETCH(KeySpec, keySpec);
     QFETCH(QString, subject);
     QFETCH(QString, issuer);
     QFETCH(int, kind);
@@ -359,13 +359,13 @@ void tst_CerMgrApis::readCertificateInfo()
 
     VToken t = TokenFixture::token(0);
     VToken::Container c = TokenFixture::container("box");
-    *c.half(int(spec)) = TokenFixture::half(cert);
+    *c.half(int(keySpec)) = TokenFixture::half(cert);
     t.containers.append(c);
     QVERIFY(TokenFixture::store(t));
     QCOMPARE(connectAll(), 1);
 
     TQ7CertInfo info;
-    QCOMPARE(ReadCertificateInfo(0, QStringLiteral("box"), spec, info), TokenStatus::Success);
+    QCOMPARE(ReadCertificateInfo(0, QStringLiteral("box"), keySpec, info), TokenStatus::Success);
     QCOMPARE(info.certificate(), TokenFixture::certificate(cert));
     QVERIFY2(info.Subject.contains(subject), qPrintable(info.Subject));
     QVERIFY2(info.Issuer.contains(issuer), qPrintable(info.Issuer));
@@ -383,13 +383,13 @@ void tst_CerMgrApis::readCertificateInfo()
     QCOMPARE(info.ValidTo[0], to.left(4).toInt());
 
     qint32 type = -1;
-    QCOMPARE(ReadPublicKeyType(0, QStringLiteral("box"), spec, type), TokenStatus::Success);
+    QCOMPARE(ReadPublicKeyType(0, QStringLiteral("box"), keySpec, type), TokenStatus::Success);
     QCOMPARE(type, keyType);
     type = -1;
-    QCOMPARE(ReadPrivateKeyType(0, QStringLiteral("box"), spec, type), TokenStatus::Success);
+    QCOMPARE(ReadPrivateKeyType(0, QStringLiteral("box"), keySpec, type), TokenStatus::Success);
     QCOMPARE(type, keyType);
     // The other half of the container is empty.
-    const KeySpec other = spec == KeySpec::Exchange ? KeySpec::Signature : KeySpec::Exchange;
+    const KeySpec other = keySpec == KeySpec::Exchange ? KeySpec::Signature : KeySpec::Exchange;
     QVERIFY(ReadCertificateInfo(0, QStringLiteral("box"), other, info) != TokenStatus::Success);
     QVERIFY(ReadPublicKeyType(0, QStringLiteral("box"), other, type) != TokenStatus::Success);
     QCOMPARE(info.KeyBits, keyBits);
