@@ -1,0 +1,30 @@
+#pragma once
+
+#include "VSensor.h"
+
+#include <QElapsedTimer>
+
+#include <optional>
+
+// One capture on a virtual sensor, polled until a finger comes: a finger placed by hand is taken as
+// soon as it is there; in automatic mode one comes every half second by itself.
+class VFingerCapture
+{
+public:
+    static constexpr int AutomaticIntervalMs = 500;
+    // A capture that sees no finger for this long gives up.
+    static constexpr int TimeoutMs = 15000;
+
+    VFingerCapture(const QString& storeFolder, const QString& serial);
+
+    // The finger on the sensor, if one came since the last poll; `automaticFinger` is the one the
+    // automatic mode presents.
+    std::optional<int> poll(int automaticFinger);
+    bool timedOut() const { return m_sinceSample.elapsed() >= TimeoutMs; }
+    // Polls every `intervalMs` until a finger comes or `waitMs` pass.
+    std::optional<int> wait(int automaticFinger, int waitMs, int intervalMs = 50);
+
+private:
+    VSensor m_sensor;
+    QElapsedTimer m_sinceSample;
+};
