@@ -4,7 +4,7 @@
 
 #include <QCborArray>
 #include <QCborMap>
-#include <QtGlobal>
+#include <algorithm>
 
 namespace {
 const QLatin1String Key("fingerprints");
@@ -27,10 +27,12 @@ VFingerprints::Owner ownerFromCbor(const QCborMap& m)
     VFingerprints::Owner o;
     if (m.isEmpty())
         return o;
-    o.maxRetries =
-        int(qBound<qint64>(1, m.value(QLatin1String("maxRetries")).toInteger(), VFingerprints::MaxRetries));
-    o.retriesLeft = int(qBound<qint64>(0, m.value(QLatin1String("retriesLeft")).toInteger(), o.maxRetries));
-    o.level = int(qBound<qint64>(1, m.value(QLatin1String("level")).toInteger(), VFingerprints::MaxLevel));
+    const auto bounded = [&](const char* key, qint64 lo, qint64 hi) {
+        return int(std::clamp(m.value(QLatin1String(key)).toInteger(), lo, hi));
+    };
+    o.maxRetries = bounded("maxRetries", 1, VFingerprints::MaxRetries);
+    o.retriesLeft = bounded("retriesLeft", 0, o.maxRetries);
+    o.level = bounded("level", 1, VFingerprints::MaxLevel);
     const QCborMap fingers = m.value(QLatin1String("fingers")).toMap();
     for (auto it = fingers.cbegin(); it != fingers.cend(); ++it) {
         const qint64 number = it.key().toInteger();
