@@ -186,10 +186,11 @@ uint32_t VirtualSkf::openApplication(DEVHANDLE device, const char* name, HAPPLIC
     return SAR_OK;
 }
 
-VirtualSkf::Application* VirtualSkf::application(HAPPLICATION handle)
+template <typename F> uint32_t VirtualSkf::onApplication(HAPPLICATION handle, F&& op)
 {
+    std::lock_guard lock(m_mutex);
     const qsizetype i = indexOf(ApplicationTag, handle, m_applications.size());
-    return i < 0 ? nullptr : m_applications[size_t(i)].get();
+    return i < 0 ? SAR_INVALIDHANDLEERR : op(*m_applications[size_t(i)]);
 }
 
 uint32_t VirtualSkf::look(const Application& app, VToken* token) const
@@ -209,74 +210,82 @@ uint32_t VirtualSkf::update(const Application& app, const Change& change)
     return stored != SAR_OK ? stored : status;
 }
 
-bool VirtualSkf::mayChange(const Application& app, uint32_t pinType)
+uint32_t VirtualSkf::changeFingers(const Application& app, const FingerChange& change)
 {
+    return update(app, [&](VToken& t, uint32_t& status) {
+        VFingerprints f = VFingerprints::read(t);
+        if (!change(f, status))
+            return false;
+        f.write(t);
+        return true;
+    });
+}
+
+uint32_t VirtualSkf::permitted(const Application& app, uint32_t pinType, VToken* token) const
+{
+    const uint32_t r = look(app, token);
+    if (r != SAR_OK)
+        return r;
     // The administrator manages both kinds of fingers, the user only the user's.
-    return app.admin || (pinType == SKF_USER_TYPE && app.user);
+    return app.admin || (pinType == SKF_USER_TYPE && app.user) ? SAR_OK : SAR_USER_NOT_LOGGED_IN;
 }
 
 uint32_t VirtualSkf::verifyPin(HAPPLICATION application, uint32_t pinType, const char* pin, uint32_t* retries)
 {
     if (!pin || !retries || !VFingerprints::validPinType(int(pinType)))
         return SAR_INVALIDPARAMERR;
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    bool& loggedIn = pinType == SKF_ADMIN_TYPE ? app->admin : app->user;
-    loggedIn = false;
-    QByteArray value(pin);
-    const uint32_t status = update(*app, [&](VToken& t, uint32_t& result) {
-        VToken::Pin& p = pinType == SKF_ADMIN_TYPE ? t.soPin : t.userPin;
-        *retries = uint32_t(std::max(0, p.triesLeft));
-        if (p.locked()) {
-            result = SAR_PIN_LOCKED;
-            return false;
-        }
-        if (value.size() < p.minLength || value.size() > p.maxLength) {
-            result = SAR_PIN_LEN_RANGE; // cannot be the PIN, and costs no try
-            return false;
-        }
-        if (!VToken::checkPin(p, value)) {
-            --p.triesLeft;
+    return onApplication(application, [&](Application& app) {
+        bool& loggedIn = pinType == SKF_ADMIN_TYPE ? app.admin : app.user;
+        loggedIn = false;
+        QByteArray value(pin);
+        const uint32_t status = update(app, [&](VToken& t, uint32_t& result) {
+            VToken::Pin& p = pinType == SKF_ADMIN_TYPE ? t.soPin : t.userPin;
             *retries = uint32_t(std::max(0, p.triesLeft));
-            result = p.locked() ? SAR_PIN_LOCKED : SAR_PIN_INCORRECT;
+            if (p.locked()) {
+                result = SAR_PIN_LOCKED;
+                return false;
+            }
+            if (value.size() < p.minLength || value.size() > p.maxLength) {
+                result = SAR_PIN_LEN_RANGE; // cannot be the PIN, and costs no try
+                return false;
+            }
+            if (!VToken::checkPin(p, value)) {
+                --p.triesLeft;
+                *retries = uint32_t(std::max(0, p.triesLeft));
+                result = p.locked() ? SAR_PIN_LOCKED : SAR_PIN_INCORRECT;
+                return true;
+            }
+            result = SAR_OK;
+            if (p.triesLeft == p.maxTries)
+                return false;
+            p.triesLeft = p.maxTries;
+            *retries = uint32_t(p.maxTries);
             return true;
-        }
-        result = SAR_OK;
-        if (p.triesLeft == p.maxTries)
-            return false;
-        p.triesLeft = p.maxTries;
-        *retries = uint32_t(p.maxTries);
-        return true;
+        });
+        value.fill('\0');
+        loggedIn = status == SAR_OK;
+        return status;
     });
-    value.fill('\0');
-    loggedIn = status == SAR_OK;
-    return status;
 }
 
 uint32_t VirtualSkf::initializeFinger(HAPPLICATION application, uint32_t userMax, uint32_t adminMax,
                                       uint32_t userLevel, uint32_t adminLevel)
 {
     const auto inRange = [](uint32_t v, int max) { return v >= 1 && v <= uint32_t(max); };
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    if (!app->admin)
-        return SAR_USER_NOT_LOGGED_IN;
-    if (!inRange(userMax, VFingerprints::MaxRetries) || !inRange(adminMax, VFingerprints::MaxRetries) ||
-        !inRange(userLevel, VFingerprints::MaxLevel) || !inRange(adminLevel, VFingerprints::MaxLevel))
-        return SAR_INVALIDPARAMERR;
-    return update(*app, [&](VToken& t, uint32_t& result) {
-        VFingerprints f = VFingerprints::read(t);
-        f.user.maxRetries = f.user.retriesLeft = int(userMax);
-        f.admin.maxRetries = f.admin.retriesLeft = int(adminMax);
-        f.user.level = int(userLevel);
-        f.admin.level = int(adminLevel);
-        f.write(t);
-        result = SAR_OK;
-        return true;
+    return onApplication(application, [&](Application& app) {
+        if (!app.admin)
+            return SAR_USER_NOT_LOGGED_IN;
+        if (!inRange(userMax, VFingerprints::MaxRetries) || !inRange(adminMax, VFingerprints::MaxRetries) ||
+            !inRange(userLevel, VFingerprints::MaxLevel) || !inRange(adminLevel, VFingerprints::MaxLevel))
+            return SAR_INVALIDPARAMERR;
+        return changeFingers(app, [&](VFingerprints& f, uint32_t& status) {
+            f.user.maxRetries = f.user.retriesLeft = int(userMax);
+            f.admin.maxRetries = f.admin.retriesLeft = int(adminMax);
+            f.user.level = int(userLevel);
+            f.admin.level = int(adminLevel);
+            status = SAR_OK;
+            return true;
+        });
     });
 }
 
@@ -285,55 +294,49 @@ uint32_t VirtualSkf::getFingerInfo(HAPPLICATION application, uint32_t pinType, u
 {
     if (!a || !b || !c || !retries || !ids || !idCount || !VFingerprints::validPinType(int(pinType)))
         return SAR_INVALIDPARAMERR;
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    VToken t;
-    const uint32_t r = look(*app, &t);
-    if (r != SAR_OK)
-        return r;
-    const VFingerprints::Owner o = VFingerprints::read(t).owner(int(pinType));
-    *a = uint32_t(o.maxRetries);
-    *b = uint32_t(o.level);
-    *c = uint32_t(o.fingers.size());
-    *retries = uint32_t(std::max(0, o.retriesLeft));
-    const QList<int> numbers = o.fingers.keys();
-    if (*idCount < uint32_t(numbers.size())) {
-        *idCount = uint32_t(numbers.size());
-        return SAR_BUFFER_TOO_SMALL;
-    }
-    // The enrolled numbers first, then empty entries up to one per finger.
-    const uint32_t entries = std::min<uint32_t>(*idCount, VFingerprints::MaxFinger);
-    for (uint32_t k = 0; k < entries; ++k)
-        ids[k] = k < uint32_t(numbers.size()) ? uint8_t(numbers[qsizetype(k)]) : 0;
-    *idCount = entries;
-    return SAR_OK;
+    return onApplication(application, [&](Application& app) {
+        VToken t;
+        const uint32_t r = look(app, &t);
+        if (r != SAR_OK)
+            return r;
+        const VFingerprints::Owner o = VFingerprints::read(t).owner(int(pinType));
+        *a = uint32_t(o.maxRetries);
+        *b = uint32_t(o.level);
+        *c = uint32_t(o.fingers.size());
+        *retries = uint32_t(std::max(0, o.retriesLeft));
+        const QList<int> numbers = o.fingers.keys();
+        if (*idCount < uint32_t(numbers.size())) {
+            *idCount = uint32_t(numbers.size());
+            return SAR_BUFFER_TOO_SMALL;
+        }
+        // The enrolled numbers first, then empty entries up to one per finger.
+        const uint32_t entries = std::min<uint32_t>(*idCount, VFingerprints::MaxFinger);
+        for (uint32_t k = 0; k < entries; ++k)
+            ids[k] = k < uint32_t(numbers.size()) ? uint8_t(numbers[qsizetype(k)]) : 0;
+        *idCount = entries;
+        return SAR_OK;
+    });
 }
 
 uint32_t VirtualSkf::enrollFingerInit(HAPPLICATION application, uint32_t pinType, uint32_t finger)
 {
     if (!VFingerprints::validPinType(int(pinType)) || !validFinger(finger))
         return SAR_INVALIDPARAMERR;
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    VToken t;
-    const uint32_t r = look(*app, &t);
-    if (r != SAR_OK)
-        return r;
-    if (!mayChange(*app, pinType))
-        return SAR_USER_NOT_LOGGED_IN;
-    if (VFingerprints::read(t).owner(int(pinType)).fingers.contains(int(finger)))
-        return SAR_FINGER_EXIST;
-    // The sensor serves one capture at a time.
-    app->verification.reset();
-    app->enrollment = std::make_unique<Enrollment>();
-    app->enrollment->pinType = pinType;
-    app->enrollment->finger = finger;
-    app->enrollment->capture = std::make_unique<VFingerCapture>(VTokenStore::defaultFolder(), app->serial);
-    return SAR_OK;
+    return onApplication(application, [&](Application& app) {
+        VToken t;
+        const uint32_t r = permitted(app, pinType, &t);
+        if (r != SAR_OK)
+            return r;
+        if (VFingerprints::read(t).owner(int(pinType)).fingers.contains(int(finger)))
+            return SAR_FINGER_EXIST;
+        // The sensor serves one capture at a time.
+        app.verification.reset();
+        app.enrollment = std::make_unique<Enrollment>();
+        app.enrollment->pinType = pinType;
+        app.enrollment->finger = finger;
+        app.enrollment->capture = std::make_unique<VFingerCapture>(VTokenStore::defaultFolder(), app.serial);
+        return SAR_OK;
+    });
 }
 
 uint32_t VirtualSkf::enrollFinger(HAPPLICATION application, uint32_t pinType, uint32_t finger,
@@ -341,50 +344,46 @@ uint32_t VirtualSkf::enrollFinger(HAPPLICATION application, uint32_t pinType, ui
 {
     if (!progress)
         return SAR_INVALIDPARAMERR;
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    Enrollment* e = app->enrollment.get();
-    if (!e || e->pinType != pinType || e->finger != finger)
-        return SAR_FAIL;
-    VToken t;
-    if (const uint32_t r = look(*app, &t); r != SAR_OK) {
-        app->enrollment.reset();
-        return r;
-    }
-    *progress = uint32_t(e->samples * 100 / SamplesPerEnrollment);
-    // In automatic mode every finger number is enrolled with a finger of its own.
-    const std::optional<int> placed = e->capture->poll(int(finger));
-    if (!placed) {
-        if (!e->capture->timedOut())
-            return SAR_FINGER_PENDING;
-        app->enrollment.reset();
-        return SAR_FINGER_FAILED;
-    }
-    // Every sample must be of one known finger.
-    if (*placed == VSensor::UnknownFinger || (e->samples > 0 && *placed != e->placed)) {
-        app->enrollment.reset();
-        return SAR_FINGER_FAILED;
-    }
-    e->placed = *placed;
-    ++e->samples;
-    *progress = uint32_t(e->samples * 100 / SamplesPerEnrollment);
-    if (e->samples < SamplesPerEnrollment)
-        return SAR_FINGER_PENDING;
-    const int placedFinger = e->placed;
-    app->enrollment.reset();
-    return update(*app, [&](VToken& tok, uint32_t& result) {
-        VFingerprints f = VFingerprints::read(tok);
-        VFingerprints::Owner& o = f.owner(int(pinType));
-        if (o.fingers.contains(int(finger)) || o.numberOf(placedFinger) != 0) {
-            result = SAR_FINGER_EXIST;
-            return false;
+    return onApplication(application, [&](Application& app) {
+        Enrollment* e = app.enrollment.get();
+        if (!e || e->pinType != pinType || e->finger != finger)
+            return SAR_FAIL;
+        VToken t;
+        if (const uint32_t r = look(app, &t); r != SAR_OK) {
+            app.enrollment.reset();
+            return r;
         }
-        o.fingers.insert(int(finger), placedFinger);
-        f.write(tok);
-        result = SAR_OK;
-        return true;
+        *progress = uint32_t(e->samples * 100 / SamplesPerEnrollment);
+        // In automatic mode every finger number is enrolled with a finger of its own.
+        const std::optional<int> placed = e->capture->poll(int(finger));
+        if (!placed) {
+            if (!e->capture->timedOut())
+                return SAR_FINGER_PENDING;
+            app.enrollment.reset();
+            return SAR_FINGER_FAILED;
+        }
+        // Every sample must be of one known finger.
+        if (*placed == VSensor::UnknownFinger || (e->samples > 0 && *placed != e->placed)) {
+            app.enrollment.reset();
+            return SAR_FINGER_FAILED;
+        }
+        e->placed = *placed;
+        ++e->samples;
+        *progress = uint32_t(e->samples * 100 / SamplesPerEnrollment);
+        if (e->samples < SamplesPerEnrollment)
+            return SAR_FINGER_PENDING;
+        const int placedFinger = e->placed;
+        app.enrollment.reset();
+        return changeFingers(app, [&](VFingerprints& f, uint32_t& status) {
+            VFingerprints::Owner& o = f.owner(int(pinType));
+            if (o.fingers.contains(int(finger)) || o.numberOf(placedFinger) != 0) {
+                status = SAR_FINGER_EXIST;
+                return false;
+            }
+            o.fingers.insert(int(finger), placedFinger);
+            status = SAR_OK;
+            return true;
+        });
     });
 }
 
@@ -392,95 +391,82 @@ uint32_t VirtualSkf::verifyFingerInit(HAPPLICATION application, uint32_t pinType
 {
     if (!VFingerprints::validPinType(int(pinType)))
         return SAR_INVALIDPARAMERR;
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    VToken t;
-    const uint32_t r = look(*app, &t);
-    if (r != SAR_OK)
-        return r;
-    const VFingerprints::Owner o = VFingerprints::read(t).owner(int(pinType));
-    if (o.blocked())
-        return SAR_PIN_LOCKED;
-    if (o.fingers.isEmpty())
-        return SAR_FINGER_NOT_EXIST;
-    app->enrollment.reset();
-    app->verification = std::make_unique<Verification>();
-    app->verification->pinType = pinType;
-    app->verification->capture = std::make_unique<VFingerCapture>(VTokenStore::defaultFolder(), app->serial);
-    return SAR_OK;
+    return onApplication(application, [&](Application& app) {
+        VToken t;
+        const uint32_t r = look(app, &t);
+        if (r != SAR_OK)
+            return r;
+        const VFingerprints::Owner o = VFingerprints::read(t).owner(int(pinType));
+        if (o.blocked())
+            return SAR_PIN_LOCKED;
+        if (o.fingers.isEmpty())
+            return SAR_FINGER_NOT_EXIST;
+        app.enrollment.reset();
+        app.verification = std::make_unique<Verification>();
+        app.verification->pinType = pinType;
+        app.verification->capture =
+            std::make_unique<VFingerCapture>(VTokenStore::defaultFolder(), app.serial);
+        return SAR_OK;
+    });
 }
 
 uint32_t VirtualSkf::testFinger(HAPPLICATION application, uint32_t pinType, uint32_t* finger)
 {
     if (!finger)
         return SAR_INVALIDPARAMERR;
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    Verification* v = app->verification.get();
-    if (!v || v->pinType != pinType)
-        return SAR_FAIL;
-    VToken t;
-    if (const uint32_t r = look(*app, &t); r != SAR_OK) {
-        app->verification.reset();
-        return r;
-    }
-    const VFingerprints::Owner o = VFingerprints::read(t).owner(int(pinType));
-    // Automatic mode presents the finger of the first enrolled number.
-    const int automatic = o.fingers.isEmpty() ? VSensor::UnknownFinger : o.fingers.first();
-    const std::optional<int> placed = v->capture->poll(automatic);
-    if (!placed) {
-        if (!v->capture->timedOut())
-            return SAR_FINGER_PENDING;
-        app->verification.reset(); // nobody touched the sensor: costs no retry
-        return SAR_FINGER_FAILED;
-    }
-    app->verification.reset();
-    int matched = 0;
-    const uint32_t status = update(*app, [&](VToken& tok, uint32_t& result) {
-        VFingerprints f = VFingerprints::read(tok);
-        if (f.owner(int(pinType)).blocked()) {
-            result = SAR_PIN_LOCKED;
-            return false;
+    return onApplication(application, [&](Application& app) {
+        Verification* v = app.verification.get();
+        if (!v || v->pinType != pinType)
+            return SAR_FAIL;
+        VToken t;
+        if (const uint32_t r = look(app, &t); r != SAR_OK) {
+            app.verification.reset();
+            return r;
         }
-        matched = f.verify(int(pinType), *placed);
-        f.write(tok);
-        result = matched != 0 ? SAR_OK : SAR_FINGER_FAILED;
-        return true;
+        const VFingerprints::Owner o = VFingerprints::read(t).owner(int(pinType));
+        // Automatic mode presents the finger of the first enrolled number.
+        const int automatic = o.fingers.isEmpty() ? VSensor::UnknownFinger : o.fingers.first();
+        const std::optional<int> placed = v->capture->poll(automatic);
+        if (!placed) {
+            if (!v->capture->timedOut())
+                return SAR_FINGER_PENDING;
+            app.verification.reset(); // nobody touched the sensor: costs no retry
+            return SAR_FINGER_FAILED;
+        }
+        app.verification.reset();
+        int matched = 0;
+        const uint32_t status = changeFingers(app, [&](VFingerprints& f, uint32_t& result) {
+            if (f.owner(int(pinType)).blocked()) {
+                result = SAR_PIN_LOCKED;
+                return false;
+            }
+            matched = f.verify(int(pinType), *placed);
+            result = matched != 0 ? SAR_OK : SAR_FINGER_FAILED;
+            return true;
+        });
+        if (status == SAR_OK)
+            *finger = uint32_t(matched);
+        return status;
     });
-    if (status == SAR_OK)
-        *finger = uint32_t(matched);
-    return status;
 }
 
 uint32_t VirtualSkf::deleteFinger(HAPPLICATION application, uint32_t pinType, uint32_t finger)
 {
     if (!VFingerprints::validPinType(int(pinType)) || (!validFinger(finger) && finger != SKF_ALL_FINGERS))
         return SAR_INVALIDPARAMERR;
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    if (!mayChange(*app, pinType)) {
+    return onApplication(application, [&](Application& app) {
         VToken t;
-        const uint32_t r = look(*app, &t);
-        return r != SAR_OK ? r : SAR_USER_NOT_LOGGED_IN;
-    }
-    return update(*app, [&](VToken& t, uint32_t& result) {
-        VFingerprints f = VFingerprints::read(t);
-        QMap<int, int>& fingers = f.owner(int(pinType)).fingers;
-        result = SAR_OK;
-        if (finger == SKF_ALL_FINGERS) {
-            fingers.clear();
-        } else if (fingers.remove(int(finger)) == 0) {
-            result = SAR_FINGER_NOT_EXIST;
-            return false;
-        }
-        f.write(t);
-        return true;
+        if (const uint32_t r = permitted(app, pinType, &t); r != SAR_OK)
+            return r;
+        return changeFingers(app, [&](VFingerprints& f, uint32_t& status) {
+            QMap<int, int>& fingers = f.owner(int(pinType)).fingers;
+            status = SAR_OK;
+            if (finger == SKF_ALL_FINGERS)
+                fingers.clear();
+            else if (fingers.remove(int(finger)) == 0)
+                status = SAR_FINGER_NOT_EXIST;
+            return status == SAR_OK;
+        });
     });
 }
 
@@ -488,33 +474,24 @@ uint32_t VirtualSkf::unblockFinger(HAPPLICATION application, uint32_t pinType)
 {
     if (!VFingerprints::validPinType(int(pinType)))
         return SAR_INVALIDPARAMERR;
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    if (!mayChange(*app, pinType)) {
+    return onApplication(application, [&](Application& app) {
         VToken t;
-        const uint32_t r = look(*app, &t);
-        return r != SAR_OK ? r : SAR_USER_NOT_LOGGED_IN;
-    }
-    return update(*app, [&](VToken& t, uint32_t& result) {
-        VFingerprints f = VFingerprints::read(t);
-        VFingerprints::Owner& o = f.owner(int(pinType));
-        o.retriesLeft = o.maxRetries;
-        f.write(t);
-        result = SAR_OK;
-        return true;
+        if (const uint32_t r = permitted(app, pinType, &t); r != SAR_OK)
+            return r;
+        return changeFingers(app, [&](VFingerprints& f, uint32_t& status) {
+            f.owner(int(pinType)).retriesLeft = f.owner(int(pinType)).maxRetries;
+            status = SAR_OK;
+            return true;
+        });
     });
 }
 
 uint32_t VirtualSkf::clearSecureState(HAPPLICATION application)
 {
-    std::lock_guard lock(m_mutex);
-    Application* app = this->application(application);
-    if (!app)
-        return SAR_INVALIDHANDLEERR;
-    app->admin = app->user = false;
-    app->enrollment.reset();
-    app->verification.reset();
-    return SAR_OK;
+    return onApplication(application, [](Application& app) {
+        app.admin = app.user = false;
+        app.enrollment.reset();
+        app.verification.reset();
+        return SAR_OK;
+    });
 }

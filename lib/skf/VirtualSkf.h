@@ -70,15 +70,20 @@ private:
         std::unique_ptr<Verification> verification;
     };
 
+    // Runs `op` on the application `handle` names, under the library's lock.
+    template <typename F> uint32_t onApplication(HAPPLICATION handle, F&& op);
     // A read-only look at the application's token; SAR_OK when it is there, plugged in and has a
     // fingerprint application.
     uint32_t look(const Application& app, VToken* token) const;
+    // Like look(), and also SAR_USER_NOT_LOGGED_IN unless the login allows changing `pinType`'s fingers.
+    uint32_t permitted(const Application& app, uint32_t pinType, VToken* token) const;
     // Runs `change` on the application's token under its lock and writes the token back when it
     // returns true; the status `change` leaves in `status` is the result.
     using Change = std::function<bool(VToken& token, uint32_t& status)>;
     uint32_t update(const Application& app, const Change& change);
-    Application* application(HAPPLICATION handle);
-    static bool mayChange(const Application& app, uint32_t pinType);
+    // The same for the token's fingerprints.
+    using FingerChange = std::function<bool(VFingerprints& fingers, uint32_t& status)>;
+    uint32_t changeFingers(const Application& app, const FingerChange& change);
     static uint32_t fillList(const QList<QByteArray>& names, char* list, uint32_t* size);
 
     std::mutex m_mutex;
