@@ -430,6 +430,30 @@ private Q_SLOTS:
         QVERIFY(!sensor().take()); // the touch was used up
     }
 
+    // One touch is one login, even when the login restores the retries and so changes the token.
+    void oneTouchIsOneLogin()
+    {
+        enrollDirectly(1, 3, 4);
+        change([](VToken& t) {
+            VFingerprints f = VFingerprints::read(t);
+            f.user.retriesLeft = 9;
+            f.write(t);
+        });
+        QCOMPARE(init_pkcs11("q7sec_pkcs11.dll"), TM_OK);
+        int32_t count = TM_MAX_SLOTS;
+        uint32_t ids[TM_MAX_SLOTS] = {};
+        QCOMPARE(token_find(ids, &count), TM_OK);
+        QCOMPARE(token_connect(0), TM_OK);
+        QVERIFY(sensor().place(4));
+        int32_t left = 0;
+        const tm_status first = token_login(0, "", &left);
+        const tm_status second = token_login(0, "", &left); // nobody touches the sensor again
+        uninit_pkcs11();
+        QCOMPARE(first, TM_OK);
+        QCOMPARE(second, TM_ERR_FINGER);
+        QCOMPARE(fingerInfo(SKF_USER_TYPE).RetriesLeft, 10u);
+    }
+
     void initFingerSetsRetriesAndLevels()
     {
         QCOMPARE(m_skf->InitFinger(app(), 5, 7, 2, 3), SAR_USER_NOT_LOGGED_IN);
