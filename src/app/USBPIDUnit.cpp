@@ -2,6 +2,8 @@
 
 #include <QSocketNotifier>
 
+#include <VTokenWatcher.h>
+
 #include <libudev.h>
 
 #include <algorithm>
@@ -53,6 +55,13 @@ struct TUSB::Udev
 
 TUSB::TUSB(QObject* parent) : QObject(parent)
 {
+    // Virtual tokens post their own notices, in the same device path form as real ones.
+    auto* virtualTokens = new VTokenWatcher(this);
+    connect(virtualTokens, &VTokenWatcher::arrived, this,
+            [this](const QString& path) { deviceChanged(Event::Arrival, path); });
+    connect(virtualTokens, &VTokenWatcher::removed, this,
+            [this](const QString& path) { deviceChanged(Event::Removal, path); });
+
     auto u = std::make_unique<Udev>();
     u->context.reset(udev_new());
     if (u->context)

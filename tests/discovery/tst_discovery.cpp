@@ -1,0 +1,434 @@
+#include "DiscoveryWindow.h"
+#include "RecordingShell.h"
+#include "ScriptedDialogs.h"
+#include "TestEnv.h"
+#include "TokenCtl.h"
+#include "app/TDiscovery.h"
+#include "app/TreeImages.h"
+#include "app/USBPIDUnit.h"
+#include "i18n/ResStrs.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+QString serialOf(int i)
+{
+    return QStringLiteral("QX41TEST%1").arg(i, 8, 10, QLatin1Char('0'));
+}
+
+QString pathOf(const QString& serial, quint32 pid = 0x4100)
+{
+    return QStringLiteral("USB\\VID_3A51&PID_%1\\%2").arg(pid, 4, 16, QLatin1Char('0')).arg(serial).toUpper();
+}
+
+QStringList childTexts(const QTreeWidgetItem* item)
+{
+    QStringList texts;
+    for (int i = 0; item && i < item->childCount(); ++i)
+        texts << item->child(i)->text(0);
+    return texts;
+}
+
+QStringList listColumn(const QTableWidget* lv, int column)
+{
+    QStringList texts;
+    for (int r = 0; r < lv->rowCount(); ++r)
+        texts << (lv->item(r, column) ? lv->item(r, column)->text() : QString());
+    return texts;
+}
+} // namespace
+
+class TstDiscovery : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void refreshBuildsTokenTree_data();
+    void refreshBuildsTokenTree();
+    void refreshWithoutTokenShowsErrorNode();
+    void keyInformationList_data();
+    void keyInformationList();
+    void libraryStartsAfterShowing();
+    void failedLibraryStartClosesWindow();
+    void uninitializedTokensWarnOnce();
+    void refreshButtonChecksInitialization();
+    void arrivalOfServedModelRefreshes_data();
+    void arrivalOfServedModelRefreshes();
+    void removalWithTokensStillThereDoesNothing();
+    void removalOfTokenRefreshesOnceAndClosesImport();
+    void notificationStormRefreshesOnce();
+    void thirtyTwoTokens();
+    void tokenPulledDuringRefresh();
+    void notifiedRefreshOpensConfiguredAddress();
+
+private:
+    // Makes the window, starts the library the way the first showing does and waits for its refresh.
+    void startDiscovery();
+    TDiscovery* discovery() const { return m_window->discovery; }
+    QTreeWidgetItem* tokenRoot() const { return m_window->tv->topLevelItem(0); }
+
+    std::unique_ptr<TestEnv> m_env;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<RecordingShell> m_shell;
+    std::unique_ptr<TProgramState> m_state;
+    std::unique_ptr<DiscoveryWindow> m_window;
+    std::unique_ptr<QSignalSpy> m_refreshes;
+};
+
+void TstDiscovery::init()
+{
+    m_env = std::make_unique<TestEnv>();
+    m_dialogs = std::make_unique<ScriptedDialogs>();
+    m_shell = std::make_unique<RecordingShell>();
+    m_state = std::make_unique<TProgramState>();
+    ResStrs::resetToDefaults();
+}
+
+void TstDiscovery::cleanup()
+{
+    m_refreshes.reset();
+    m_window.reset();
+    m_state.reset();
+    m_shell.reset();
+    m_dialogs.reset();
+    m_env.reset();
+    ResStrs::resetToDefaults();
+}
+
+void TstDiscovery::startDiscovery()
+{
+    m_window = std::make_unique<DiscoveryWindow>(*m_state);
+    m_refreshes = std::make_unique<QSignalSpy>(discovery(), &TDiscovery::refreshed);
+    discovery()->startLibrary();
+    QVERIFY(discovery()->libraryReady());
+    QCOMPARE(m_refreshes->count(), 1);
+}
+
+void TstDiscovery::refreshBuildsTokenTree_data()
+{
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QStringList>("nodes");
+    QTest::newRow("one token, label trimmed")
+        << QStringList{QStringLiteral("  甲 Key  ")} << QStringList{QStringLiteral("甲 Key")};
+    QTest::newRow("three tokens in slot order")
+        << QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}
+        << QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+}
+
+void TstDiscovery::refreshBuildsTokenTree()
+{
+    QFETCH(QStringList, labels);
+    QFETCH(QStringList, nodes);
+    for (int i = 0; i < labels.size(); ++i)
+        QVERIFY(TokenCtl::create(serialOf(i), {QStringLiteral("--label"), labels[i]}));
+    startDiscovery();
+
+    QCOMPARE(m_refreshes->first().first().toUInt(), 0u);
+    QCOMPARE(m_state->tokenCount, int(labels.size()));
+    QCOMPARE(childTexts(tokenRoot()), nodes);
+    const QStringList functions{QStringLiteral("修改USB Key口令"), QStringLiteral("修改USB Key名称"),
+                                QStringLiteral("证书"), QStringLiteral("远程解锁")};
+    const QList<int> images{4, 11, 3, 22};
+    for (int t = 0; t < labels.size(); ++t) {
+        QTreeWidgetItem* token = tokenRoot()->child(t);
+        QCOMPARE(childTexts(token), functions);
+        for (int f = 0; f < token->childCount(); ++f)
+            QCOMPARE(TreeImages::imageIndex(token->child(f)), images[f]);
+        QCOMPARE(m_state->loginState[t], 1);
+        QCOMPARE(m_state->TokenInfoTable[t].SerialNumber, serialOf(t));
+    }
+    QCOMPARE(m_state->loginState[labels.size()], 0);
+    QVERIFY(tokenRoot()->isExpanded());
+    QVERIFY(tokenRoot()->child(0)->isExpanded());
+    QCOMPARE(m_window->tv->currentItem(), tokenRoot());
+    QCOMPARE(m_state->currentToken, 0);
+    QCOMPARE(m_window->rpc->currentIndex(), 0);
+    QVERIFY(!m_window->fingerLogon->isVisible());
+    QCOMPARE(listColumn(m_window->lv, 1).value(0), labels[0]);
+}
+
+void TstDiscovery::refreshWithoutTokenShowsErrorNode()
+{
+    startDiscovery();
+    QCOMPARE(m_refreshes->first().first().toUInt(), 1u);
+    QCOMPARE(childTexts(tokenRoot()), QStringList{QStringLiteral("获取USBKey信息失败")});
+    QCOMPARE(m_window->tv->currentItem(), tokenRoot());
+    QCOMPARE(m_window->rpc->currentIndex(), 0);
+    QCOMPARE(m_window->lv->rowCount(), 0);
+    QCOMPARE(m_state->tokenCount, 0);
+    QVERIFY(m_dialogs->messages().isEmpty());
+}
+
+void TstDiscovery::keyInformationList_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QStringList>("values");
+    const QStringList values{QStringLiteral("Key 甲"),
+                             QStringLiteral("Vostrel"),
+                             QStringLiteral("QX4100"),
+                             serialOf(0),
+                             QStringLiteral("16"),
+                             QStringLiteral("6"),
+                             QStringLiteral("10"),
+                             QStringLiteral("10"),
+                             QString(),
+                             QStringLiteral("64.00 MB"),
+                             QStringLiteral("1000 KB"),
+                             QStringLiteral("1.02"),
+                             QStringLiteral("2.10")};
+    QStringList zh = values;
+    zh[8] = QStringLiteral("未锁死");
+    QStringList en = values;
+    en[8] = QStringLiteral("Not locked");
+    QTest::newRow("Chinese") << QString()
+                             << QStringList{QStringLiteral("USBKey名称"),
+                                            QStringLiteral("生产厂商"),
+                                            QStringLiteral("产品型号"),
+                                            QStringLiteral("序列号"),
+                                            QStringLiteral("最大密码长度"),
+                                            QStringLiteral("最小密码长度"),
+                                            QStringLiteral("最大重试次数"),
+                                            QStringLiteral("USBKey口令剩余重试次数"),
+                                            QStringLiteral("USBKey口令是否被锁"),
+                                            QStringLiteral("总空间"),
+                                            QStringLiteral("剩余空间"),
+                                            QStringLiteral("硬件版本"),
+                                            QStringLiteral("固件版本")}
+                             << zh;
+    QTest::newRow("English") << QStringLiteral("EN_1033.lng")
+                             << QStringList{QStringLiteral("USBKey name"),
+                                            QStringLiteral("Manufacturer"),
+                                            QStringLiteral("Model"),
+                                            QStringLiteral("Serial number"),
+                                            QStringLiteral("Maximum PIN length"),
+                                            QStringLiteral("Minimum PIN length"),
+                                            QStringLiteral("Maximum attempts"),
+                                            QStringLiteral("USBKey PIN attempts left"),
+                                            QStringLiteral("USBKey PIN locked"),
+                                            QStringLiteral("Total space"),
+                                            QStringLiteral("Free space"),
+                                            QStringLiteral("Hardware version"),
+                                            QStringLiteral("Firmware version")}
+                             << en;
+}
+
+void TstDiscovery::keyInformationList()
+{
+    QFETCH(QString, language);
+    QFETCH(QStringList, fields);
+    QFETCH(QStringList, values);
+    if (!language.isEmpty())
+        ResStrs::load(m_env->appDir() + QStringLiteral("Languages/") + language);
+    QVERIFY(TokenCtl::create(serialOf(0),
+                             {QStringLiteral("--label"), QStringLiteral("Key 甲"),
+                              QStringLiteral("--pin-max"), QStringLiteral("16"), QStringLiteral("--pin-min"),
+                              QStringLiteral("6"), QStringLiteral("--tries"), QStringLiteral("10"),
+                              QStringLiteral("--memory"), QString::number(64 * 1024 * 1024),
+                              QStringLiteral("--free"), QString::number(1024000), QStringLiteral("--hw"),
+                              QStringLiteral("0x0102"), QStringLiteral("--fw"), QStringLiteral("0x020A")}));
+    startDiscovery();
+    QCOMPARE(listColumn(m_window->lv, 0), fields);
+    QCOMPARE(listColumn(m_window->lv, 1), values);
+}
+
+void TstDiscovery::libraryStartsAfterShowing()
+{
+    QVERIFY(TokenCtl::create(serialOf(0)));
+    m_window = std::make_unique<DiscoveryWindow>(*m_state);
+    QSignalSpy refreshes(discovery(), &TDiscovery::refreshed);
+    m_window->show();
+    QVERIFY(!discovery()->libraryReady());
+    QTRY_COMPARE(refreshes.count(), 1);
+    QVERIFY(discovery()->libraryReady());
+    QCOMPARE(childTexts(tokenRoot()), QStringList{QStringLiteral("QX4100")});
+    // Showing again starts nothing more.
+    m_window->hide();
+    m_window->show();
+    QTest::qWait(400);
+    QCOMPARE(refreshes.count(), 1);
+}
+
+void TstDiscovery::failedLibraryStartClosesWindow()
+{
+    // A language file that names a module the library does not serve.
+    const QString lng = m_env->path(QStringLiteral("other.lng"));
+    QFile en(m_env->appDir() + QStringLiteral("Languages/EN_1033.lng"));
+    QVERIFY(en.open(QIODevice::ReadOnly));
+    QByteArray text = en.readAll();
+    text.replace("\nPKCS11Name=", "\nPKCS11Name_unused=");
+    text += "\nPKCS11Name=nobody_pkcs11.dll\n";
+    QFile out(lng);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(text);
+    out.close();
+    ResStrs::load(lng);
+    QCOMPARE(ResStrs::text("PKCS11Name"), QStringLiteral("nobody_pkcs11.dll"));
+
+    m_window = std::make_unique<DiscoveryWindow>(*m_state);
+    QSignalSpy refreshes(discovery(), &TDiscovery::refreshed);
+    m_window->show();
+    QTRY_VERIFY(!m_window->isVisible());
+    QVERIFY(!discovery()->libraryReady());
+    QCOMPARE(refreshes.count(), 0);
+    QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("PKCS#11 initialization failed")});
+    QCOMPARE(m_dialogs->messages().first().icon, DialogService::Icon::Information);
+    QCOMPARE(m_dialogs->messages().first().ownerAtShow, m_window.get());
+}
+
+void TstDiscovery::uninitializedTokensWarnOnce()
+{
+    QVERIFY(TokenCtl::create(serialOf(0), {QStringLiteral("--not-initialized")}));
+    QVERIFY(TokenCtl::create(serialOf(1), {QStringLiteral("--not-initialized")}));
+    startDiscovery();
+    QTRY_COMPARE(m_dialogs->messages().size(), 1);
+    QCOMPARE(m_dialogs->lastText(), QStringLiteral("设备未初始化，请与管理员联系"));
+    QCOMPARE(m_dialogs->messages().first().ownerAtShow, m_window.get());
+    QTRY_VERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TCheckInit"))->isActive());
+    QCOMPARE(m_dialogs->messages().size(), 1);
+}
+
+void TstDiscovery::refreshButtonChecksInitialization()
+{
+    QVERIFY(TokenCtl::create(serialOf(0)));
+    startDiscovery();
+    auto* checkInit = discovery()->findChild<QTimer*>(QStringLiteral("TCheckInit"));
+    QTRY_VERIFY(!checkInit->isActive());
+    QVERIFY(m_dialogs->messages().isEmpty());
+
+    QVERIFY(TokenCtl::create(serialOf(1), {QStringLiteral("--not-initialized")}));
+    m_window->show(); // connects the page's refresh action
+    m_window->refreshAction->trigger();
+    QCOMPARE(m_refreshes->count(), 2);
+    QCOMPARE(m_state->tokenCount, 2);
+    QVERIFY(checkInit->isActive());
+    QTRY_COMPARE(m_dialogs->texts(), QStringList{QStringLiteral("设备未初始化，请与管理员联系")});
+}
+
+void TstDiscovery::arrivalOfServedModelRefreshes_data()
+{
+    QTest::addColumn<quint32>("pid");
+    QTest::addColumn<bool>("refreshes");
+    QTest::newRow("first served model") << quint32(ServedProductIds[0]) << true;
+    QTest::newRow("last served model") << quint32(ServedProductIds[3]) << true;
+    QTest::newRow("other model") << quint32(0x1234) << false;
+}
+
+void TstDiscovery::arrivalOfServedModelRefreshes()
+{
+    QFETCH(quint32, pid);
+    QFETCH(bool, refreshes);
+    startDiscovery();
+    QVERIFY(TokenCtl::create(serialOf(0),
+                             {QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--unplugged")}));
+    QSignalSpy arrivals(discovery()->notifier(), &TUSB::arrived);
+    QVERIFY(TokenCtl::plug(serialOf(0)));
+    QTRY_COMPARE(arrivals.count(), 1);
+    QCOMPARE(discovery()->notifier()->productId(), pid);
+    auto* retry = discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"));
+    QCOMPARE(retry->isActive(), refreshes);
+    if (!refreshes)
+        return;
+    QCOMPARE(retry->interval(), 1000);
+    QTRY_COMPARE(m_refreshes->count(), 2);
+    QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
+    QVERIFY(!retry->isActive());
+    QCOMPARE(childTexts(tokenRoot()), QStringList{QStringLiteral("QX4100")});
+}
+
+void TstDiscovery::removalWithTokensStillThereDoesNothing()
+{
+    QVERIFY(TokenCtl::create(serialOf(0)));
+    startDiscovery();
+    discovery()->notifier()->deviceChanged(TUSB::Event::Removal, pathOf(QStringLiteral("SOMEOTHERTOKEN00")));
+    QVERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"))->isActive());
+    QCOMPARE(m_refreshes->count(), 1);
+}
+
+void TstDiscovery::removalOfTokenRefreshesOnceAndClosesImport()
+{
+    QVERIFY(TokenCtl::create(serialOf(0)));
+    startDiscovery();
+    QDialog import(m_window.get());
+    import.setObjectName(QStringLiteral("IMForm"));
+    import.show();
+
+    QVERIFY(TokenCtl::pull(serialOf(0)));
+    QTRY_COMPARE(m_refreshes->count(), 2);
+    QCOMPARE(m_refreshes->last().first().toUInt(), 1u);
+    QCOMPARE(childTexts(tokenRoot()), QStringList{QStringLiteral("获取USBKey信息失败")});
+    QVERIFY(!import.isVisible());
+    QCOMPARE(import.result(), int(QDialog::Rejected));
+    // The countdown of a removal allows this one attempt only.
+    QTRY_VERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"))->isActive());
+    QCOMPARE(m_refreshes->count(), 2);
+}
+
+void TstDiscovery::notificationStormRefreshesOnce()
+{
+    QVERIFY(TokenCtl::create(serialOf(0)));
+    startDiscovery();
+    int sent = 0;
+    QTimer storm;
+    storm.setInterval(20);
+    connect(&storm, &QTimer::timeout, this, [&] {
+        if (++sent == 50)
+            storm.stop();
+        discovery()->notifier()->deviceChanged(TUSB::Event::Arrival, pathOf(serialOf(0)));
+    });
+    storm.start();
+    QTRY_COMPARE_WITH_TIMEOUT(sent, 50, 15000);
+    auto* retry = discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"));
+    QTRY_VERIFY_WITH_TIMEOUT(!retry->isActive(), 15000);
+    QCOMPARE(m_refreshes->count(), 2);
+    QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
+}
+
+void TstDiscovery::thirtyTwoTokens()
+{
+    for (int i = 0; i < 32; ++i)
+        QVERIFY(TokenCtl::create(serialOf(i), {QStringLiteral("--label"), QStringLiteral("T%1").arg(i)}));
+    startDiscovery();
+    QCOMPARE(m_refreshes->first().first().toUInt(), 0u);
+    QCOMPARE(m_state->tokenCount, 32);
+    QCOMPARE(tokenRoot()->childCount(), 32);
+    QCOMPARE(tokenRoot()->child(31)->text(0), QStringLiteral("T31"));
+    QCOMPARE(tokenRoot()->child(31)->childCount(), 4);
+    QCOMPARE(m_state->loginState[31], 1);
+    QCOMPARE(m_state->loginState[32], 0);
+}
+
+void TstDiscovery::tokenPulledDuringRefresh()
+{
+    QVERIFY(TokenCtl::create(serialOf(0)));
+    QVERIFY(TokenCtl::create(serialOf(1)));
+    QVERIFY(TokenCtl::fault(serialOf(1), {QStringLiteral("pull-next"), QStringLiteral("token_get_info_ex")}));
+    startDiscovery();
+    QVERIFY(m_refreshes->first().first().toUInt() != 0);
+    QCOMPARE(childTexts(tokenRoot()), QStringList{QStringLiteral("获取USBKey信息失败")});
+
+    // The token comes back: its arrival brings the tree back.
+    QVERIFY(TokenCtl::plug(serialOf(1)));
+    QTRY_COMPARE(m_refreshes->count(), 2);
+    QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
+    QCOMPARE(tokenRoot()->childCount(), 2);
+}
+
+void TstDiscovery::notifiedRefreshOpensConfiguredAddress()
+{
+    QSKIP("needs the settings record");
+}
+
+QTEST_MAIN(TstDiscovery)
+#include "tst_discovery.moc"
