@@ -1,6 +1,7 @@
 // The start-up sequence; the steps themselves live in their modules.
 #include "app/StartUp.h"
 #include "app/TMainForm.h"
+#include "app/TreeImages.h"
 #include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 #include "platform/AppPaths.h"
@@ -9,8 +10,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QIcon>
-#include <QPixmap>
 
 #include <memory>
 
@@ -41,9 +40,7 @@ int main(int argc, char** argv)
     form->state().skf = &skf;
     QObject::connect(&channel, &CopyDataChannel::received, form.get(), &TMainForm::handleCommand);
 
-    const QPixmap strip(AppPaths::applicationDir() + QStringLiteral("res/tree_images.png"));
-    if (!strip.isNull())
-        app.setWindowIcon(QIcon(strip.copy(16 * 9, 0, 16, 16)));
+    app.setWindowIcon(TreeImages::icon(9));
 
     form->show();
     const int result = app.exec();

@@ -2,7 +2,9 @@
 
 #include "app/SettingsFile.h"
 #include "app/TAboutPage.h"
+#include "app/TDiscovery.h"
 #include "app/TKeyInfoPage.h"
+#include "app/TreeImages.h"
 #include "certs/TCertPage.h"
 #include "finger/TFingerPage.h"
 #include "finger/TFingerPicturesPage.h"
@@ -38,19 +40,10 @@
 
 namespace {
 
-// Picture `index` of the tree image strip res/tree_images.png (16 x 16 pictures side by side).
-QIcon treeImage(int index)
-{
-    static const QPixmap strip(AppPaths::applicationDir() + QStringLiteral("res/tree_images.png"));
-    if (strip.isNull() || strip.width() < 16 * (index + 1))
-        return QIcon();
-    return QIcon(strip.copy(16 * index, 0, 16, 16));
-}
-
 QTreeWidgetItem* addRoot(QTreeWidget* tree, const char* key, int image)
 {
     auto* item = new QTreeWidgetItem(tree, {ResStrs::text(key)});
-    item->setIcon(0, treeImage(image));
+    TreeImages::setImage(item, image);
     return item;
 }
 
@@ -64,6 +57,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), m_navigator(m_state
     // The catalog's texts first, then the window's own set-up.
     CaptionApplier::apply(this);
     applyCreationSteps();
+    // Discovery starts the token library once the window is first shown and owns the USB notifier.
+    m_discovery = new TDiscovery(m_state, this);
 }
 
 TMainForm::~TMainForm()
@@ -71,6 +66,8 @@ TMainForm::~TMainForm()
     // The navigation must not run for the nodes the tree drops while it is destroyed.
     if (m_tv)
         m_tv->disconnect(this);
+    // Library stop: the notifier goes first, then the token library is finalized.
+    m_discovery->stopLibrary();
 }
 
 void TMainForm::buildFrame()
@@ -284,7 +281,7 @@ void TMainForm::matchSkfApplication(const QString& serialNumber)
 
 void TMainForm::showKeyInfo(int token)
 {
-    Q_EMIT keyInfoRequested(token);
+    m_discovery->showKeyInfo(token);
 }
 
 void TMainForm::setKeyLabel(const QString& label)

@@ -8,6 +8,7 @@
 #include <QStackedWidget>
 
 class QLabel;
+class TDiscovery;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -40,6 +41,7 @@ public:
     ~TMainForm() override;
 
     TProgramState& state() { return m_state; }
+    TDiscovery* discovery() const { return m_discovery; }
 
     // Clears the tree and adds the three roots: token list, system information, about.
     void buildRoots();
@@ -52,7 +54,6 @@ public:
 
 Q_SIGNALS:
     // Navigation requests for pages whose subsystems carry them out.
-    void keyInfoRequested(int token);
     void systemReportRequested();
     void certificatesRequested();
     void loginFingerButtonsRequested();
@@ -94,5 +95,6 @@ private:
     QTreeWidget* m_tv = nullptr;
     QStackedWidget* m_rpc = nullptr;
     QTimer* m_setFocusUPIN = nullptr;
+    TDiscovery* m_discovery = nullptr;
     bool m_centred = false;
 };

@@ -4,8 +4,10 @@
 #include "TestEnv.h"
 #include "TokenCtl.h"
 #include "app/TDiscovery.h"
+#include "app/TMainForm.h"
 #include "app/TreeImages.h"
 #include "app/USBPIDUnit.h"
+#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 
 #include <QAction>
@@ -70,7 +72,11 @@ private Q_SLOTS:
     void notificationStormRefreshesOnce();
     void thirtyTwoTokens();
     void tokenPulledDuringRefresh();
+    void notifiedRefreshOpensConfiguredAddress_data();
     void notifiedRefreshOpensConfiguredAddress();
+    void fingerprintRows_data();
+    void fingerprintRows();
+    void mainWindowDiscoversTokens();
 
 private:
     // Makes the window, starts the library the way the first showing does and waits for its refresh.
@@ -425,9 +431,106 @@ void TstDiscovery::tokenPulledDuringRefresh()
     QCOMPARE(tokenRoot()->childCount(), 2);
 }
 
+void TstDiscovery::notifiedRefreshOpensConfiguredAddress_data()
+{
+    QTest::addColumn<int>("openMode");
+    QTest::newRow("OpenMode 1 opens the address") << 1;
+    QTest::newRow("OpenMode 0 opens nothing") << 0;
+}
+
 void TstDiscovery::notifiedRefreshOpensConfiguredAddress()
 {
-    QSKIP("needs the settings record");
+    QFETCH(int, openMode);
+    m_state->config.OpenMode = openMode;
+    m_state->config.URL = QStringLiteral("https://portal.example.test/token");
+    QVERIFY(TokenCtl::create(serialOf(0)));
+    QVERIFY(TokenCtl::create(serialOf(1), {QStringLiteral("--unplugged")}));
+    startDiscovery();
+    // Neither the start nor the refresh button opens it.
+    m_window->refreshAction->trigger();
+    QCOMPARE(m_refreshes->count(), 2);
+    QVERIFY(m_shell->requests().isEmpty());
+
+    QVERIFY(TokenCtl::plug(serialOf(1)));
+    QTRY_COMPARE(m_refreshes->count(), 3);
+    QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
+    if (openMode != 1) {
+        QVERIFY(m_shell->requests().isEmpty());
+        return;
+    }
+    QCOMPARE(m_shell->requests().size(), 1);
+    QCOMPARE(m_shell->requests().first().target, m_state->config.URL);
+}
+
+void TstDiscovery::fingerprintRows_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QList<int>>("enrolled");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QStringList>("values");
+    QTest::newRow("two user fingers")
+        << QStringList{} << QList<int>{2, 7}
+        << QStringList{QStringLiteral("用户指纹剩余重试次数"), QStringLiteral("用户指纹已录入数量")}
+        << QStringList{QStringLiteral("10"), QStringLiteral("2")};
+    QTest::newRow("none enrolled") << QStringList{} << QList<int>{}
+                                   << QStringList{QStringLiteral("用户指纹剩余重试次数"),
+                                                  QStringLiteral("用户指纹已录入数量")}
+                                   << QStringList{QStringLiteral("10"), QStringLiteral("0")};
+    QTest::newRow("fingerprints not initialized")
+        << QStringList{QStringLiteral("--not-initialized")} << QList<int>{}
+        << QStringList{QStringLiteral("指纹状态")} << QStringList{QStringLiteral("指纹未初始化")};
+}
+
+void TstDiscovery::fingerprintRows()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QList<int>, enrolled);
+    QFETCH(QStringList, fields);
+    QFETCH(QStringList, values);
+    TSkfBinding skf(QStringLiteral(SKF_LIBRARY_DIR "/"));
+    QVERIFY(skf.isLoaded());
+    m_state->skf = &skf;
+    QVERIFY(TokenCtl::create(serialOf(0), QStringList{QStringLiteral("--finger")} + options));
+    for (int finger : enrolled)
+        QVERIFY(TokenCtl::run({QStringLiteral("finger"), serialOf(0), QStringLiteral("enroll"),
+                               QStringLiteral("user"), QString::number(finger)}));
+    startDiscovery();
+
+    QVERIFY(skf.fingerFlag());
+    QVERIFY(m_window->fingerLogon->isVisible());
+    QCOMPARE(childTexts(tokenRoot()->child(0)).value(3), QStringLiteral("用户指纹"));
+    QCOMPARE(TreeImages::imageIndex(tokenRoot()->child(0)->child(3)), 18);
+    QCOMPARE(m_window->lv->rowCount(), 13 + fields.size());
+    QCOMPARE(listColumn(m_window->lv, 0).mid(13), fields);
+    QCOMPARE(listColumn(m_window->lv, 1).mid(13), values);
+    m_window.reset();
+}
+
+void TstDiscovery::mainWindowDiscoversTokens()
+{
+    QVERIFY(TokenCtl::create(serialOf(0), {QStringLiteral("--label"), QStringLiteral("First")}));
+    QVERIFY(TokenCtl::create(serialOf(1), {QStringLiteral("--label"), QStringLiteral("Second")}));
+    TMainForm form;
+    QSignalSpy refreshes(form.discovery(), &TDiscovery::refreshed);
+    form.show();
+    QTRY_COMPARE(refreshes.count(), 1);
+    QCOMPARE(refreshes.first().first().toUInt(), 0u);
+    auto* tv = form.findChild<QTreeWidget*>(QStringLiteral("tv"));
+    auto* lv = form.findChild<QTableWidget*>(QStringLiteral("lv"));
+    QTreeWidgetItem* root = tv->topLevelItem(0);
+    QCOMPARE(childTexts(root), (QStringList{QStringLiteral("First"), QStringLiteral("Second")}));
+    QCOMPARE(listColumn(lv, 1).value(3), serialOf(0));
+
+    // Selecting the second token shows its properties.
+    tv->setCurrentItem(root->child(1));
+    QCOMPARE(form.state().currentToken, 1);
+    QCOMPARE(listColumn(lv, 1).value(3), serialOf(1));
+
+    // The refresh button finds them again and goes back to the first.
+    form.findChild<QAction*>(QStringLiteral("AcFindKeyRefresh"))->trigger();
+    QCOMPARE(refreshes.count(), 2);
+    QCOMPARE(form.state().currentToken, 0);
+    QCOMPARE(listColumn(lv, 1).value(3), serialOf(0));
 }
 
 QTEST_MAIN(TstDiscovery)
