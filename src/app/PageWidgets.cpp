@@ -65,6 +65,9 @@ QTableWidget* reportList(QWidget* parent, const char* name, int width1, int widt
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->verticalHeader()->hide();
+    // Compact report rows as high as their text, not the style's taller default section.
+    list->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    list->setWordWrap(false);
     list->horizontalHeader()->setHighlightSections(false);
     list->setColumnWidth(0, width1);
     list->setColumnWidth(1, width2);
