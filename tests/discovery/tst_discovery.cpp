@@ -67,6 +67,7 @@ private Q_SLOTS:
     void refreshButtonChecksInitialization();
     void arrivalOfServedModelRefreshes_data();
     void arrivalOfServedModelRefreshes();
+    void arrivalRetriesFourTimesThenGivesUp();
     void removalWithTokensStillThereDoesNothing();
     void removalOfTokenRefreshesOnceAndClosesImport();
     void notificationStormRefreshesOnce();
@@ -351,6 +352,29 @@ void TstDiscovery::arrivalOfServedModelRefreshes()
     QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
     QVERIFY(!retry->isActive());
     QCOMPARE(childTexts(tokenRoot()), QStringList{QStringLiteral("QX4100")});
+}
+
+void TstDiscovery::arrivalRetriesFourTimesThenGivesUp()
+{
+    // A served device arrives but no token can be found: four attempts one second apart, then quiet.
+    startDiscovery();
+    QDialog import(m_window.get());
+    import.setObjectName(QStringLiteral("IMForm"));
+    import.show();
+    discovery()->notifier()->deviceChanged(TUSB::Event::Arrival, pathOf(serialOf(0)));
+    auto* retry = discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"));
+    QVERIFY(retry->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!retry->isActive(), 10000);
+    QCOMPARE(m_refreshes->count(), 1 + 4);
+    for (const QList<QVariant>& r : std::as_const(*m_refreshes))
+        QCOMPARE(r.first().toUInt(), 1u);
+    QVERIFY(!import.isVisible());
+
+    // A token plugged in later is found by the next arrival.
+    QVERIFY(TokenCtl::create(serialOf(0)));
+    discovery()->notifier()->deviceChanged(TUSB::Event::Arrival, pathOf(serialOf(0)));
+    QTRY_COMPARE(m_refreshes->count(), 6);
+    QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
 }
 
 void TstDiscovery::removalWithTokensStillThereDoesNothing()
