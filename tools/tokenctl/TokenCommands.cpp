@@ -7,6 +7,7 @@
 
 #include <QMap>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 namespace {
 
@@ -469,8 +470,11 @@ int cmdUnlockResponse(Ctx& c)
         c.err << "tokenctl: unlock-response <serial> <challenge, 16 hex digits>\n";
         return 2;
     }
+    // fromHex skips what is not a digit, so a typo would quietly shift every nibble: check them all.
+    static const QRegularExpression hexDigits(
+        QStringLiteral("^[0-9A-Fa-f]{%1}$").arg(2 * VToken::ChallengeBytes));
     const QByteArray challenge = QByteArray::fromHex(c.args.first().toLatin1());
-    if (challenge.size() != VToken::ChallengeBytes || c.args.first().size() != 2 * VToken::ChallengeBytes) {
+    if (!hexDigits.match(c.args.first()).hasMatch() || challenge.size() != VToken::ChallengeBytes) {
         c.err << "tokenctl: the challenge is 16 hexadecimal digits\n";
         return 2;
     }

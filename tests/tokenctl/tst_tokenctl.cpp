@@ -1,0 +1,484 @@
+// The built tokenctl run as a program on the test's token store; what it writes is read back through
+// its own show and list, through the token manager library and through the notices file.
+#include "TestEnv.h"
+#include "TokenMgr.h"
+#include "VTokenNotices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString Serial = QStringLiteral("QX41CTLTEST00001");
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+struct Info
+{
+    QByteArray serial;
+    QByteArray label;
+    int32_t freeMemory = 0;
+    int32_t totalMemory = 0;
+    int32_t initialized = 0;
+    int32_t finger = 0;
+};
+
+} // namespace
+
+class TstTokenCtl : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> m_env;
+    QString m_tool;
+
+    Run tokenctl(const QStringList& args)
+    {
+        QProcess p;
+        p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        p.start(m_tool, args);
+        Run r;
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.code = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QStringList notices() const
+    {
+        QFile f(VTokenNotices::noticesPath(m_env->tokenStore()));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    // Every file of the store with its bytes; lock files come and go with each command.
+    QMap<QString, QByteArray> storeSnapshot() const
+    {
+        QMap<QString, QByteArray> files;
+        QDir dir(m_env->tokenStore());
+        for (const QString& name : dir.entryList(QDir::Files)) {
+            if (name.endsWith(QLatin1String(".lock")))
+                continue;
+            QFile f(dir.filePath(name));
+            if (f.open(QIODevice::ReadOnly))
+                files.insert(name, f.readAll());
+        }
+        return files;
+    }
+
+    // The tokens the library finds now; each is connected in turn and read.
+    QList<Info> libraryTokens()
+    {
+        QList<Info> list;
+        uint32_t ids[TM_MAX_SLOTS];
+        int32_t count = TM_MAX_SLOTS;
+        if (token_find(ids, &count) != TM_OK)
+            return list;
+        for (int32_t slot = 0; slot < count; ++slot) {
+            char serial[TM_SERIAL_SIZE] = {};
+            char label[TM_LABEL_SIZE] = {};
+            char manufacturer[TM_MANUFACTURER_SIZE] = {};
+            char model[TM_MODEL_SIZE] = {};
+            int32_t maxPin = 0, minPin = 0, maxSo = 0, minSo = 0, hw = 0, fw = 0;
+            Info i;
+            if (token_connect(slot) != TM_OK ||
+                token_get_info_ex(slot, serial, label, manufacturer, model, &maxPin, &minPin, &maxSo, &minSo,
+                                  &i.totalMemory, &i.freeMemory, &hw, &fw, &i.initialized,
+                                  &i.finger) != TM_OK)
+                continue;
+            i.serial = serial;
+            i.label = label;
+            list.append(i);
+        }
+        return list;
+    }
+
+    QString devicePathOf(const QString& show) const
+    {
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("device path: +(\\S+)")).match(show);
+        return m.captured(1);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_tool = qEnvironmentVariable("QX_APPDIR_TEMPLATE") + QStringLiteral("/tokenctl");
+        QVERIFY2(QFileInfo(m_tool).isExecutable(), qPrintable(m_tool));
+    }
+
+    void init()
+    {
+        m_env = std::make_unique<TestEnv>(false);
+        QCOMPARE(init_pkcs11("q7sec_pkcs11.dll"), TM_OK);
+    }
+
+    void cleanup()
+    {
+        uninit_pkcs11();
+        m_env.reset();
+    }
+
+    void createShowsProperties_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("showLines");
+        QTest::addColumn<QStringList>("listParts");
+        QTest::addColumn<bool>("found"); // by the library, i.e. plugged in
+        QTest::addColumn<int>("initialized");
+        QTest::addColumn<int>("finger");
+        QTest::addColumn<QByteArray>("label");
+
+        QTest::newRow("defaults") << QStringList{}
+                                  << QStringList{QStringLiteral("plugged in:    yes"),
+                                                 QStringLiteral("initialized:   yes"),
+                                                 QStringLiteral("fingerprint:   no"),
+                                                 QStringLiteral("user PIN:      length 4-16, tries 10/10")}
+                                  << QStringList{QStringLiteral("plugged")} << true << 1 << 0
+                                  << QByteArray("QX4100");
+        QTest::newRow("not initialized, fingerprint, Chinese label")
+            << QStringList{QStringLiteral("--not-initialized"), QStringLiteral("--finger"),
+                           QStringLiteral("--label"), QStringLiteral("测试 Key")}
+            << QStringList{QStringLiteral("initialized:   no"), QStringLiteral("fingerprint:   yes"),
+                           QStringLiteral("label:         测试 Key")}
+            << QStringList{QStringLiteral("测试 Key"), QStringLiteral("[not initialized]"),
+                           QStringLiteral("[fingerprint]")}
+            << true << 0 << 1 << QStringLiteral("测试 Key").toUtf8();
+        QTest::newRow("limits, memory and versions")
+            << QStringList{QStringLiteral("--model"),   QStringLiteral("QX4100-B"),
+                           QStringLiteral("--pid"),     QStringLiteral("0x4101"),
+                           QStringLiteral("--pin-min"), QStringLiteral("6"),
+                           QStringLiteral("--pin-max"), QStringLiteral("12"),
+                           QStringLiteral("--tries"),   QStringLiteral("5"),
+                           QStringLiteral("--memory"),  QStringLiteral("65536"),
+                           QStringLiteral("--free"),    QStringLiteral("1000"),
+                           QStringLiteral("--hw"),      QStringLiteral("0x0102"),
+                           QStringLiteral("--fw"),      QStringLiteral("266")}
+            << QStringList{QStringLiteral("model:         QX4100-B"),
+                           QStringLiteral("device path:   USB\\VID_3A51&PID_4101\\") + Serial,
+                           QStringLiteral("user PIN:      length 6-12, tries 5/5"),
+                           QStringLiteral("memory:        1000 free of 65536 bytes"),
+                           QStringLiteral("versions:      hardware 0x0102, firmware 0x010A")}
+            << QStringList{QStringLiteral("PID_4101")} << true << 1 << 0 << QByteArray("QX4100");
+        QTest::newRow("unplugged") << QStringList{QStringLiteral("--unplugged")}
+                                   << QStringList{QStringLiteral("plugged in:    no")}
+                                   << QStringList{QStringLiteral("pulled")} << false << 0 << 0
+                                   << QByteArray();
+    }
+
+    void createShowsProperties()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, showLines);
+        QFETCH(QStringList, listParts);
+        QFETCH(bool, found);
+        QFETCH(int, initialized);
+        QFETCH(int, finger);
+        QFETCH(QByteArray, label);
+
+        const Run created =
+            tokenctl(QStringList{QStringLiteral("create"), QStringLiteral("--serial"), Serial} + options);
+        QCOMPARE(created.code, 0);
+        QCOMPARE(created.out.trimmed(), Serial);
+
+        const Run show = tokenctl({QStringLiteral("show"), Serial});
+        QCOMPARE(show.code, 0);
+        for (const QString& line : showLines)
+            QVERIFY2(show.out.contains(line), qPrintable(line + QStringLiteral(" in:\n") + show.out));
+
+        const Run list = tokenctl({QStringLiteral("list")});
+        QCOMPARE(list.code, 0);
+        QCOMPARE(list.out.count(QLatin1Char('\n')), 1);
+        QVERIFY(list.out.startsWith(Serial));
+        for (const QString& part : listParts)
+            QVERIFY2(list.out.contains(part), qPrintable(part + QStringLiteral(" in: ") + list.out));
+
+        // A plugged-in token announces itself; a pulled one stays quiet.
+        const QStringList posted = notices();
+        QCOMPARE(posted,
+                 found ? QStringList{QStringLiteral("arrived ") + devicePathOf(show.out)} : QStringList{});
+
+        const QList<Info> tokens = libraryTokens();
+        QCOMPARE(tokens.size(), found ? 1 : 0);
+        if (!found)
+            return;
+        QCOMPARE(tokens[0].serial, Serial.toLatin1());
+        QCOMPARE(tokens[0].label, label);
+        QCOMPARE(tokens[0].initialized, initialized);
+        QCOMPARE(tokens[0].finger, finger);
+    }
+
+    void plugPullDelete_data()
+    {
+        QTest::addColumn<bool>("pluggedBefore");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("existsAfter");
+        QTest::addColumn<bool>("pluggedAfter");
+        QTest::addColumn<QString>("notice"); // empty: none posted
+
+        QTest::newRow("pull plugged") << true << "pull" << true << false << "removed";
+        QTest::newRow("pull pulled") << false << "pull" << true << false << "";
+        QTest::newRow("plug pulled") << false << "plug" << true << true << "arrived";
+        QTest::newRow("plug plugged") << true << "plug" << true << true << "";
+        QTest::newRow("delete plugged") << true << "delete" << false << false << "removed";
+        QTest::newRow("delete pulled") << false << "delete" << false << false << "";
+    }
+
+    void plugPullDelete()
+    {
+        QFETCH(bool, pluggedBefore);
+        QFETCH(QString, command);
+        QFETCH(bool, existsAfter);
+        QFETCH(bool, pluggedAfter);
+        QFETCH(QString, notice);
+
+        QStringList create{QStringLiteral("create"), QStringLiteral("--serial"), Serial};
+        if (!pluggedBefore)
+            create << QStringLiteral("--unplugged");
+        QCOMPARE(tokenctl(create).code, 0);
+        const QString path = devicePathOf(tokenctl({QStringLiteral("show"), Serial}).out);
+        QVERIFY(path.endsWith(Serial));
+        const qsizetype noticesBefore = notices().size();
+
+        const Run r = tokenctl({command, Serial});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QString());
+
+        const QStringList posted = notices().mid(noticesBefore);
+        QCOMPARE(posted, notice.isEmpty() ? QStringList{} : QStringList{notice + QLatin1Char(' ') + path});
+
+        const Run show = tokenctl({QStringLiteral("show"), Serial});
+        if (!existsAfter) {
+            QCOMPARE(show.code, 1);
+            QVERIFY(show.err.contains(QLatin1String("no such token")));
+            QVERIFY(tokenctl({QStringLiteral("list")}).out.startsWith(QLatin1String("no virtual tokens")));
+            QVERIFY(storeSnapshot().keys() == QStringList{QStringLiteral("notices.log")} ||
+                    storeSnapshot().isEmpty());
+        } else {
+            QVERIFY(show.out.contains(pluggedAfter ? QLatin1String("plugged in:    yes")
+                                                   : QLatin1String("plugged in:    no")));
+        }
+        QCOMPARE(libraryTokens().size(), pluggedAfter ? 1 : 0);
+    }
+
+    void setFree_data()
+    {
+        QTest::addColumn<QString>("bytes");
+        QTest::addColumn<int>("expected"); // -1: all that is left of the total
+
+        QTest::newRow("4096") << "4096" << 4096;
+        QTest::newRow("none") << "0" << 0;
+        QTest::newRow("more than the token holds") << "2000000000" << -1;
+    }
+
+    void setFree()
+    {
+        QFETCH(QString, bytes);
+        QFETCH(int, expected);
+
+        QCOMPARE(tokenctl({QStringLiteral("create"), QStringLiteral("--serial"), Serial}).code, 0);
+        QCOMPARE(tokenctl({QStringLiteral("set-free"), Serial, bytes}).code, 0);
+        const QList<Info> tokens = libraryTokens();
+        QCOMPARE(tokens.size(), 1);
+        QVERIFY(tokens[0].freeMemory <= tokens[0].totalMemory);
+        if (expected >= 0)
+            QCOMPARE(tokens[0].freeMemory, expected);
+        const QString shown = QStringLiteral("memory:        %1 free of %2 bytes")
+                                  .arg(tokens[0].freeMemory)
+                                  .arg(tokens[0].totalMemory);
+        QVERIFY(tokenctl({QStringLiteral("show"), Serial}).out.contains(shown));
+    }
+
+    // The response tokenctl computes is the one the library takes, once, for the open challenge only.
+    void unlockResponseUnlocksTheUserPin()
+    {
+        QCOMPARE(tokenctl({QStringLiteral("create"), QStringLiteral("--serial"), Serial,
+                           QStringLiteral("--tries"), QStringLiteral("3")})
+                     .code,
+                 0);
+        QCOMPARE(libraryTokens().size(), 1);
+        int32_t left = -1;
+        for (int i = 0; i < 3; ++i) {
+            const tm_status r = token_login(0, "00000000", &left);
+            QVERIFY(r == TM_ERR_PIN_INCORRECT || r == TM_ERR_PIN_LOCKED);
+        }
+        QCOMPARE(left, 0);
+        QCOMPARE(token_login(0, "12345678", &left), TM_ERR_PIN_LOCKED);
+
+        unsigned char challenge[TM_CHALLENGE_SIZE];
+        QCOMPARE(token_get_challenge(0, challenge), TM_OK);
+        const QByteArray challengeHex =
+            QByteArray(reinterpret_cast<const char*>(challenge), TM_CHALLENGE_BYTES).toHex().toUpper();
+        QVERIFY(tokenctl({QStringLiteral("show"), Serial}).out.contains(QString::fromLatin1(challengeHex)));
+
+        const Run r =
+            tokenctl({QStringLiteral("unlock-response"), Serial, QString::fromLatin1(challengeHex)});
+        QCOMPARE(r.code, 0);
+        const QString text = r.out.trimmed();
+        QVERIFY2(QRegularExpression(QStringLiteral("^[0-9A-F]+$")).match(text).hasMatch(), qPrintable(text));
+        const QByteArray response = QByteArray::fromHex(text.toLatin1());
+        QVERIFY(!response.isEmpty() && response.size() <= TM_RESPONSE_MAX);
+
+        // Lower case gives the same answer.
+        QCOMPARE(
+            tokenctl({QStringLiteral("unlock-response"), Serial, QString::fromLatin1(challengeHex.toLower())})
+                .out.trimmed(),
+            text);
+
+        QByteArray wrong = response;
+        wrong[0] = char(wrong[0] ^ 0x01);
+        QCOMPARE(token_remote_unlock_upin(0, reinterpret_cast<const unsigned char*>(wrong.constData()),
+                                          int32_t(wrong.size())),
+                 TM_ERR_RESPONSE);
+        QCOMPARE(token_remote_unlock_upin(0, reinterpret_cast<const unsigned char*>(response.constData()),
+                                          int32_t(response.size())),
+                 TM_OK);
+        QCOMPARE(token_login(0, "12345678", &left), TM_OK);
+        QCOMPARE(token_remote_unlock_upin(0, reinterpret_cast<const unsigned char*>(response.constData()),
+                                          int32_t(response.size())),
+                 TM_ERR_NO_CHALLENGE);
+    }
+
+    void demoMakesAnInitializedTokenWithCertificates()
+    {
+        const Run r = tokenctl({QStringLiteral("demo")});
+        QCOMPARE(r.code, 0);
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("demo token (QX41DEMO[0-9A-F]{8}) .*plugged in")).match(r.out);
+        QVERIFY2(m.hasMatch(), qPrintable(r.out));
+        const QString serial = m.captured(1);
+        const QRegularExpressionMatch pins =
+            QRegularExpression(QStringLiteral("user PIN: *(\\S+)\\s+SO PIN: *(\\S+)")).match(r.out);
+        QVERIFY2(pins.hasMatch(), qPrintable(r.out));
+        QCOMPARE(notices().size(), 1);
+        QVERIFY(notices().first().startsWith(QLatin1String("arrived ")));
+        QVERIFY(notices().first().endsWith(serial));
+
+        const QList<Info> tokens = libraryTokens();
+        QCOMPARE(tokens.size(), 1);
+        QCOMPARE(tokens[0].serial, serial.toLatin1());
+        QCOMPARE(tokens[0].initialized, 1);
+
+        int32_t left = 0;
+        QCOMPARE(token_login(0, pins.captured(1).toLatin1().constData(), &left), TM_OK);
+        QCOMPARE(token_login_so(0, pins.captured(2).toLatin1().constData(), &left), TM_OK);
+
+        char names[8192];
+        int32_t length = sizeof(names);
+        QCOMPARE(container_load_all(0, names, &length), TM_OK);
+        QCOMPARE(QByteArray(names, length).split('\0').mid(0, 3),
+                 (QList<QByteArray>{"DEMO-USER", "DEMO-ROOT", "DEMO-CA"}));
+
+        struct Expected
+        {
+            const char* container;
+            int32_t spec;
+            int32_t keyType;
+            int32_t kind;
+            bool privateKey;
+        };
+        const Expected expected[] = {
+            {"DEMO-USER", TM_KEYSPEC_EXCHANGE, TM_KEYTYPE_RSA, TM_CERT_END_ENTITY, true},
+            {"DEMO-USER", TM_KEYSPEC_SIGNATURE, TM_KEYTYPE_EC, TM_CERT_END_ENTITY, true},
+            {"DEMO-ROOT", TM_KEYSPEC_SIGNATURE, -1, TM_CERT_ROOT, false},
+            {"DEMO-CA", TM_KEYSPEC_SIGNATURE, -1, TM_CERT_CA, false},
+        };
+        for (const Expected& e : expected) {
+            const QByteArray where = QByteArray(e.container) + " spec " + QByteArray::number(e.spec);
+            unsigned char cert[16384];
+            int32_t certLen = sizeof(cert);
+            QVERIFY2(container_get_cert(0, e.container, e.spec, cert, &certLen) == TM_OK, where);
+            tm_char16 subject[TM_CERT_TEXT_SIZE];
+            tm_char16 issuer[TM_CERT_TEXT_SIZE];
+            char serialText[TM_CERT_TEXT_SIZE];
+            tm_date from{}, to{};
+            int32_t version = 0, kind = -1;
+            QVERIFY2(helper_get_cert_info2(cert, certLen, subject, issuer, &version, serialText, &from, &to,
+                                           &kind) == TM_OK,
+                     where);
+            QVERIFY2(kind == e.kind, where);
+            int32_t type = -1, bits = 0;
+            if (e.privateKey) {
+                QVERIFY2(container_get_prikey(0, e.container, e.spec, &type, &bits) == TM_OK, where);
+                QVERIFY2(type == e.keyType && bits > 0, where);
+            } else {
+                QVERIFY2(container_get_prikey(0, e.container, e.spec, &type, &bits) == TM_ERR_NOT_FOUND,
+                         where);
+            }
+        }
+    }
+
+    void badInputChangesNothing_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+
+        const QString s = Serial;
+        QTest::newRow("unknown command")
+            << QStringList{"frobnicate", s} << 2 << "unknown command \"frobnicate\"";
+        QTest::newRow("show unknown serial")
+            << QStringList{"show", "QX41NOSUCHTOKEN01"} << 1 << "no such token";
+        QTest::newRow("pull unknown serial")
+            << QStringList{"pull", "QX41NOSUCHTOKEN01"} << 1 << "no such token";
+        QTest::newRow("delete unknown serial")
+            << QStringList{"delete", "QX41NOSUCHTOKEN01"} << 1 << "no such token";
+        QTest::newRow("set-free unknown serial")
+            << QStringList{"set-free", "QX41NOSUCHTOKEN01", "10"} << 1 << "no such token";
+        QTest::newRow("create existing serial") << QStringList{"create", "--serial", s} << 1 << "exists";
+        QTest::newRow("create short serial")
+            << QStringList{"create", "--serial", "QX41"} << 2 << "serial is 16";
+        QTest::newRow("create bad tries")
+            << QStringList{"create", "--serial", "QX41CTLTEST00002", "--tries", "0"} << 2
+            << "--tries must be a number from 1 to 255";
+        QTest::newRow("set bad pid") << QStringList{"set", s, "--pid", "zz"} << 2 << "--pid must be a number";
+        QTest::newRow("set pin lengths crossed")
+            << QStringList{"set", s, "--pin-min", "9", "--pin-max", "8"} << 2 << "minimum length is above";
+        QTest::newRow("set long label")
+            << QStringList{"set", s, "--label", QString(65, QLatin1Char('L'))} << 2 << "at most 64 bytes";
+        QTest::newRow("set unknown option")
+            << QStringList{"set", s, "--colour", "red"} << 2 << "unknown option --colour";
+        QTest::newRow("set option without value") << QStringList{"set", s, "--label"} << 2 << "needs a value";
+        QTest::newRow("set-free not a number")
+            << QStringList{"set-free", s, "lots"} << 2 << "--free must be a number";
+        QTest::newRow("unlock-response short challenge")
+            << QStringList{"unlock-response", s, "0123"} << 2 << "16 hexadecimal digits";
+        QTest::newRow("unlock-response not hex")
+            << QStringList{"unlock-response", s, "0123456789ABCDEZ"} << 2 << "16 hexadecimal digits";
+        QTest::newRow("plug without serial") << QStringList{"plug"} << 2 << "serial";
+    }
+
+    void badInputChangesNothing()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+
+        QCOMPARE(tokenctl({QStringLiteral("create"), QStringLiteral("--serial"), Serial}).code, 0);
+        const QMap<QString, QByteArray> before = storeSnapshot();
+        QVERIFY(before.size() >= 2); // the token and the notices
+
+        const Run r = tokenctl(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QVERIFY(storeSnapshot() == before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstTokenCtl)
+#include "tst_tokenctl.moc"
