@@ -199,6 +199,15 @@ uint32_t VirtualSkf::look(const Application& app, VToken* token) const
     return r != SAR_OK ? r : usable(*token);
 }
 
+uint32_t VirtualSkf::lookOwner(const Application& app, uint32_t pinType, VFingerprints::Owner* owner) const
+{
+    VToken t;
+    const uint32_t r = look(app, &t);
+    if (r == SAR_OK)
+        *owner = VFingerprints::read(t).owner(int(pinType));
+    return r;
+}
+
 uint32_t VirtualSkf::update(const Application& app, const Change& change)
 {
     uint32_t status = SAR_OK;
@@ -295,11 +304,9 @@ uint32_t VirtualSkf::getFingerInfo(HAPPLICATION application, uint32_t pinType, u
     if (!a || !b || !c || !retries || !ids || !idCount || !VFingerprints::validPinType(int(pinType)))
         return SAR_INVALIDPARAMERR;
     return onApplication(application, [&](Application& app) {
-        VToken t;
-        const uint32_t r = look(app, &t);
-        if (r != SAR_OK)
+        VFingerprints::Owner o;
+        if (const uint32_t r = lookOwner(app, pinType, &o); r != SAR_OK)
             return r;
-        const VFingerprints::Owner o = VFingerprints::read(t).owner(int(pinType));
         *a = uint32_t(o.maxRetries);
         *b = uint32_t(o.level);
         *c = uint32_t(o.fingers.size());
@@ -392,11 +399,9 @@ uint32_t VirtualSkf::verifyFingerInit(HAPPLICATION application, uint32_t pinType
     if (!VFingerprints::validPinType(int(pinType)))
         return SAR_INVALIDPARAMERR;
     return onApplication(application, [&](Application& app) {
-        VToken t;
-        const uint32_t r = look(app, &t);
-        if (r != SAR_OK)
+        VFingerprints::Owner o;
+        if (const uint32_t r = lookOwner(app, pinType, &o); r != SAR_OK)
             return r;
-        const VFingerprints::Owner o = VFingerprints::read(t).owner(int(pinType));
         if (o.blocked())
             return SAR_PIN_LOCKED;
         if (o.fingers.isEmpty())
@@ -418,12 +423,11 @@ uint32_t VirtualSkf::testFinger(HAPPLICATION application, uint32_t pinType, uint
         Verification* v = app.verification.get();
         if (!v || v->pinType != pinType)
             return SAR_FAIL;
-        VToken t;
-        if (const uint32_t r = look(app, &t); r != SAR_OK) {
+        VFingerprints::Owner o;
+        if (const uint32_t r = lookOwner(app, pinType, &o); r != SAR_OK) {
             app.verification.reset();
             return r;
         }
-        const VFingerprints::Owner o = VFingerprints::read(t).owner(int(pinType));
         // Automatic mode presents the finger of the first enrolled number.
         const int automatic = o.fingers.isEmpty() ? VSensor::UnknownFinger : o.fingers.first();
         const std::optional<int> placed = v->capture->poll(automatic);

@@ -75,6 +75,8 @@ private:
     // A read-only look at the application's token; SAR_OK when it is there, plugged in and has a
     // fingerprint application.
     uint32_t look(const Application& app, VToken* token) const;
+    // Like look(), giving the fingerprints of `pinType` (which must be valid).
+    uint32_t lookOwner(const Application& app, uint32_t pinType, VFingerprints::Owner* owner) const;
     // Like look(), and also SAR_USER_NOT_LOGGED_IN unless the login allows changing `pinType`'s fingers.
     uint32_t permitted(const Application& app, uint32_t pinType, VToken* token) const;
     // Runs `change` on the application's token under its lock and writes the token back when it
