@@ -1,0 +1,259 @@
+// The library's certificate viewer, opened through helper_show_cert_ui on certificates written by the
+// openssl command line, read through its widgets while it is modal, then closed.
+#include "CertFixtures.h"
+#include "TestEnv.h"
+#include "TokenMgr.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// What the viewer showed, read while it was open.
+struct Shown
+{
+    bool opened = false;
+    QString title;
+    QWidget* parent = nullptr;
+    QMap<QString, QString> labels; // objectName -> text
+    QList<QPair<QString, QString>> extensions;
+};
+
+QDialog* openViewer()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("CertViewerDialog") && w->isVisible())
+            return qobject_cast<QDialog*>(w);
+    return nullptr;
+}
+
+bool anyViewer()
+{
+    for (QWidget* w : QApplication::allWidgets())
+        if (w->objectName() == QLatin1String("CertViewerDialog"))
+            return true;
+    return false;
+}
+
+QString spaced(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+// "notBefore=Mar  5 10:00:00 2019 GMT" as written by openssl x509 -dates.
+QString opensslDate(const QString& line)
+{
+    const QString value = line.section(QLatin1Char('='), 1).simplified();
+    const QDateTime t = QDateTime::fromString(value.left(value.lastIndexOf(QLatin1Char(' '))),
+                                              QStringLiteral("MMM d HH:mm:ss yyyy"));
+    return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")) : QString();
+}
+
+} // namespace
+
+class TstCertViewer : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<CertFixtures> m_files;
+    std::unique_ptr<TestEnv> m_env;
+
+    // Runs the viewer with a zero-delay timer that reads it and then presses Close.
+    Shown show(const QByteArray& der, uintptr_t window, tm_status* status)
+    {
+        Shown shown;
+        int attempts = 0;
+        QTimer poll; // scoped, so nothing is left queued once the viewer has come and gone
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            poll.setInterval(10);
+            QDialog* dlg = openViewer();
+            if (!dlg) {
+                // Not open yet; after a while close whatever is modal, so a failure cannot hang the run.
+                if (++attempts > 500)
+                    if (QWidget* modal = QApplication::activeModalWidget())
+                        modal->close();
+                return;
+            }
+            poll.stop();
+            shown.opened = true;
+            shown.title = dlg->windowTitle();
+            shown.parent = dlg->parentWidget();
+            for (QLabel* l : dlg->findChildren<QLabel*>())
+                if (!l->objectName().isEmpty())
+                    shown.labels.insert(l->objectName(), l->text());
+            if (auto* tree = dlg->findChild<QTreeWidget*>(QStringLiteral("extensions")))
+                for (int i = 0; i < tree->topLevelItemCount(); ++i)
+                    shown.extensions.append({tree->topLevelItem(i)->text(0), tree->topLevelItem(i)->text(1)});
+            auto* buttons = dlg->findChild<QDialogButtonBox*>(QStringLiteral("buttons"));
+            if (buttons && buttons->button(QDialogButtonBox::Close))
+                QTest::mouseClick(buttons->button(QDialogButtonBox::Close), Qt::LeftButton);
+            else
+                dlg->reject();
+        });
+        poll.start(0);
+        *status = helper_show_cert_ui(window, reinterpret_cast<const unsigned char*>(der.constData()),
+                                      int32_t(der.size()));
+        return shown;
+    }
+
+    QStringList openssl(const QStringList& args)
+    {
+        QProcess p;
+        p.start(QStringLiteral("openssl"), args);
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_files = std::make_unique<CertFixtures>();
+        QVERIFY2(m_files->ok(), qPrintable(m_files->error()));
+    }
+
+    void init() { m_env = std::make_unique<TestEnv>(false); }
+    void cleanup() { m_env.reset(); }
+
+    void showsTheCertificate_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("withOwner");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("issuer");
+        QTest::addColumn<QString>("publicKey");
+        QTest::addColumn<QString>("basicConstraints");
+
+        QTest::newRow("RSA user under the CA") << "user.pem" << false << QStringLiteral("CN=张三 User, C=CN")
+                                               << QStringLiteral("CN=Test CA, C=CN") << "RSA, 2048 bits"
+                                               << "CA:FALSE";
+        QTest::newRow("EC CA under the Chinese root, owned by a window")
+            << "ca.pem" << true << QStringLiteral("CN=Test CA, C=CN")
+            << QStringLiteral("CN=根证书 Root, O=测试机构, C=CN") << "EC (prime256v1), 256 bits"
+            << "CA:TRUE";
+    }
+
+    void showsTheCertificate()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, withOwner);
+        QFETCH(QString, subject);
+        QFETCH(QString, issuer);
+        QFETCH(QString, publicKey);
+        QFETCH(QString, basicConstraints);
+
+        const QByteArray der = m_files->der(file);
+        QVERIFY(!der.isEmpty());
+        // The facts as the openssl command line reads them from the same file.
+        QString serial, validFrom, validTo;
+        for (const QString& line :
+             openssl({QStringLiteral("x509"), QStringLiteral("-in"), m_files->path(file),
+                      QStringLiteral("-noout"), QStringLiteral("-serial"), QStringLiteral("-dates")})) {
+            if (line.startsWith(QLatin1String("serial=")))
+                serial = line.mid(7).toUpper();
+            else if (line.startsWith(QLatin1String("notBefore=")))
+                validFrom = opensslDate(line);
+            else if (line.startsWith(QLatin1String("notAfter=")))
+                validTo = opensslDate(line);
+        }
+        QVERIFY(!serial.isEmpty() && !validFrom.isEmpty() && !validTo.isEmpty());
+        if (file == QLatin1String("user.pem"))
+            QCOMPARE(serial, QStringLiteral("1A2B3C"));
+
+        QWidget owner;
+        owner.setObjectName(QStringLiteral("owner"));
+        if (withOwner) {
+            owner.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        }
+        tm_status status = 0xFFFFFFFF;
+        const Shown shown = show(der, withOwner ? uintptr_t(owner.winId()) : 0, &status);
+
+        QCOMPARE(status, TM_OK);
+        QVERIFY(shown.opened);
+        QVERIFY(!anyViewer());
+        QVERIFY(!QApplication::activeModalWidget());
+        if (withOwner)
+            QCOMPARE(shown.parent, &owner);
+        QCOMPARE(shown.title, subject);
+        QCOMPARE(shown.labels.value(QStringLiteral("subject")), subject);
+        QCOMPARE(shown.labels.value(QStringLiteral("issuer")), issuer);
+        QCOMPARE(shown.labels.value(QStringLiteral("version")), QStringLiteral("V3"));
+        QCOMPARE(shown.labels.value(QStringLiteral("serial")), serial);
+        QCOMPARE(shown.labels.value(QStringLiteral("validFrom")), validFrom);
+        QCOMPARE(shown.labels.value(QStringLiteral("validTo")), validTo);
+        QCOMPARE(shown.labels.value(QStringLiteral("publicKey")), publicKey);
+        QVERIFY(shown.labels.value(QStringLiteral("signature"))
+                    .contains(QLatin1String("SHA256"), Qt::CaseInsensitive));
+        QCOMPARE(shown.labels.value(QStringLiteral("sha1")),
+                 spaced(QCryptographicHash::hash(der, QCryptographicHash::Sha1)));
+        QCOMPARE(shown.labels.value(QStringLiteral("sha256")),
+                 spaced(QCryptographicHash::hash(der, QCryptographicHash::Sha256)));
+
+        bool sawConstraints = false, sawKeyId = false;
+        for (const auto& [name, value] : shown.extensions) {
+            if (name == QLatin1String("X509v3 Basic Constraints (critical)")) {
+                sawConstraints = true;
+                QCOMPARE(value, basicConstraints);
+            }
+            if (name == QLatin1String("X509v3 Subject Key Identifier"))
+                sawKeyId = !value.isEmpty();
+        }
+        QVERIFY(sawConstraints);
+        QVERIFY(sawKeyId);
+    }
+
+    void refusesWhatIsNotACertificate_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<uint>("status");
+
+        const QByteArray der = m_files->der(QStringLiteral("user.pem"));
+        QFile pem(m_files->path(QStringLiteral("user.pem")));
+        QVERIFY(pem.open(QIODevice::ReadOnly));
+        QFile p7(m_files->path(QStringLiteral("chain.p7b")));
+        QVERIFY(p7.open(QIODevice::ReadOnly));
+
+        QTest::newRow("garbage") << QByteArray("not a certificate at all") << uint(TM_ERR_CERTIFICATE);
+        QTest::newRow("truncated DER") << der.left(der.size() / 2) << uint(TM_ERR_CERTIFICATE);
+        QTest::newRow("DER with trailing bytes") << der + QByteArray(4, '\0') << uint(TM_ERR_CERTIFICATE);
+        QTest::newRow("PEM text") << pem.readAll() << uint(TM_ERR_CERTIFICATE);
+        QTest::newRow("PKCS#7 bundle") << p7.readAll() << uint(TM_ERR_CERTIFICATE);
+        QTest::newRow("nothing") << QByteArray() << uint(TM_ERR_ARGUMENTS);
+    }
+
+    void refusesWhatIsNotACertificate()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(uint, status);
+
+        tm_status got = TM_OK;
+        bool sawDialog = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                sawDialog = true;
+                modal->close();
+            }
+        });
+        watch.start(0);
+        got = helper_show_cert_ui(0, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                                  int32_t(bytes.size()));
+        QCOMPARE(got, tm_status(status));
+        QCoreApplication::processEvents(); // a viewer shown without its own loop would be seen now
+        QVERIFY(!sawDialog);
+        QVERIFY(!anyViewer());
+    }
+};
+
+QTEST_MAIN(TstCertViewer)
+#include "tst_certviewer.moc"
