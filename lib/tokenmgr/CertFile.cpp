@@ -1,5 +1,6 @@
 #include "CertFile.h"
 
+#include "OpenSslPtr.h"
 #include "TokenMgr.h"
 
 #include <openssl/bio.h>
@@ -11,33 +12,11 @@
 #include <openssl/provider.h>
 #include <openssl/x509.h>
 
-#include <memory>
+#include <algorithm>
 #include <mutex>
+#include <vector>
 
 namespace {
-
-template <typename T, void (*F)(T*)> struct Deleter
-{
-    void operator()(T* p) const { F(p); }
-};
-using BioPtr = std::unique_ptr<BIO, Deleter<BIO, BIO_free_all>>;
-using X509Ptr = std::unique_ptr<X509, Deleter<X509, X509_free>>;
-using Pkcs12Ptr = std::unique_ptr<PKCS12, Deleter<PKCS12, PKCS12_free>>;
-using Pkcs7Ptr = std::unique_ptr<PKCS7, Deleter<PKCS7, PKCS7_free>>;
-using KeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using P8Ptr = std::unique_ptr<PKCS8_PRIV_KEY_INFO, Deleter<PKCS8_PRIV_KEY_INFO, PKCS8_PRIV_KEY_INFO_free>>;
-
-void freeP7Stack(STACK_OF(PKCS7) * s)
-{
-    sk_PKCS7_pop_free(s, PKCS7_free);
-}
-void freeBagStack(STACK_OF(PKCS12_SAFEBAG) * s)
-{
-    sk_PKCS12_SAFEBAG_pop_free(s, PKCS12_SAFEBAG_free);
-}
-using P7StackPtr = std::unique_ptr<STACK_OF(PKCS7), Deleter<STACK_OF(PKCS7), freeP7Stack>>;
-using BagStackPtr =
-    std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), Deleter<STACK_OF(PKCS12_SAFEBAG), freeBagStack>>;
 
 BioPtr memBio(const QByteArray& bytes)
 {
@@ -75,6 +54,82 @@ bool looksPem(const QByteArray& bytes)
     return bytes.contains("-----BEGIN ");
 }
 
+// Nested safe contents are followed this deep, both when checking and when collecting.
+constexpr int MaxBagDepth = 4;
+
+// An absent count means one iteration. A count that does not fit a long (ASN1_INTEGER_get gives -1) or
+// is negative is as unacceptable as one past the cap.
+bool countWithinCap(const ASN1_INTEGER* iter)
+{
+    if (!iter)
+        return true;
+    const long n = ASN1_INTEGER_get(iter);
+    return n >= 0 && n <= CertFile::MaxIterations;
+}
+
+// The iteration count of a password-based encryption scheme. Parameters that do not decode pass: OpenSSL
+// decodes them the same way and refuses them before deriving anything. Other schemes are left to OpenSSL
+// (scrypt is bounded by its memory limit).
+bool algorithmWithinCap(const X509_ALGOR* alg)
+{
+    if (!alg)
+        return true;
+    const int nid = OBJ_obj2nid(alg->algorithm);
+    if (nid == NID_pbes2) {
+        Pbe2ParamPtr pbe2(
+            static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), alg->parameter)));
+        if (!pbe2 || !pbe2->keyfunc || OBJ_obj2nid(pbe2->keyfunc->algorithm) != NID_id_pbkdf2)
+            return true;
+        Pbkdf2ParamPtr kdf(static_cast<PBKDF2PARAM*>(
+            ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), pbe2->keyfunc->parameter)));
+        return !kdf || countWithinCap(kdf->iter);
+    }
+    // Every other built-in scheme (PKCS#5 v1.5 and the PKCS#12 ones) carries salt and count alike.
+    if (EVP_PBE_find(EVP_PBE_TYPE_OUTER, nid, nullptr, nullptr, nullptr) == 1) {
+        PbeParamPtr pbe(
+            static_cast<PBEPARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBEPARAM), alg->parameter)));
+        return !pbe || countWithinCap(pbe->iter);
+    }
+    return true;
+}
+
+bool macWithinCap(const PKCS12* p12)
+{
+    const ASN1_INTEGER* iter = nullptr;
+    PKCS12_get0_mac(nullptr, nullptr, nullptr, &iter, p12);
+    return countWithinCap(iter);
+}
+
+bool encryptedSafeWithinCap(const PKCS7* p7)
+{
+    const PKCS7_ENCRYPT* e = p7->d.encrypted;
+    return !e || !e->enc_data || algorithmWithinCap(e->enc_data->algorithm);
+}
+
+bool shroudedKeysWithinCap(const STACK_OF(PKCS12_SAFEBAG) * bags, int depth = 0)
+{
+    for (int i = 0; i < sk_PKCS12_SAFEBAG_num(bags); ++i) {
+        const PKCS12_SAFEBAG* bag = sk_PKCS12_SAFEBAG_value(bags, i);
+        switch (PKCS12_SAFEBAG_get_nid(bag)) {
+        case NID_pkcs8ShroudedKeyBag:
+            if (const X509_SIG* sig = PKCS12_SAFEBAG_get0_pkcs8(bag)) {
+                const X509_ALGOR* alg = nullptr;
+                X509_SIG_get0(sig, &alg, nullptr);
+                if (!algorithmWithinCap(alg))
+                    return false;
+            }
+            break;
+        case NID_safeContentsBag:
+            if (depth < MaxBagDepth && !shroudedKeysWithinCap(PKCS12_SAFEBAG_get0_safes(bag), depth + 1))
+                return false;
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 struct Bags
 {
     std::vector<X509Ptr> certs;
@@ -105,7 +160,7 @@ void collectBags(const STACK_OF(PKCS12_SAFEBAG) * bags, const char* pass, int pa
             break;
         }
         case NID_safeContentsBag:
-            if (depth < 4)
+            if (depth < MaxBagDepth)
                 collectBags(PKCS12_SAFEBAG_get0_safes(bag), pass, passLen, out, depth + 1);
             break;
         default:
@@ -137,6 +192,32 @@ quint32 CertFile::parsePkcs12(const QByteArray& bytes, const QByteArray& passwor
     if (!p12)
         return TM_ERR_FILE_FORMAT;
 
+    const auto refuse = [](quint32 status) {
+        ERR_clear_error();
+        return status;
+    };
+
+    // Key derivation costs one hash chain per iteration, so every count is checked before any
+    // derivation runs: the MAC's, each encrypted part's, and each shrouded key's that can be reached
+    // without decrypting. The rest are checked as soon as their part is decrypted.
+    if (!macWithinCap(p12.get()))
+        return refuse(TM_ERR_FILE_FORMAT);
+    P7StackPtr safes(PKCS12_unpack_authsafes(p12.get()));
+    if (!safes)
+        return refuse(TM_ERR_FILE_FORMAT);
+    const int safeCount = sk_PKCS7_num(safes.get());
+    std::vector<BagStackPtr> plainBags(size_t(std::max(safeCount, 0)));
+    for (int i = 0; i < safeCount; ++i) {
+        PKCS7* p7 = sk_PKCS7_value(safes.get(), i);
+        if (PKCS7_type_is_data(p7)) {
+            plainBags[size_t(i)].reset(PKCS12_unpack_p7data(p7));
+            if (!plainBags[size_t(i)] || !shroudedKeysWithinCap(plainBags[size_t(i)].get()))
+                return refuse(TM_ERR_FILE_FORMAT);
+        } else if (!PKCS7_type_is_encrypted(p7) || !encryptedSafeWithinCap(p7)) {
+            return refuse(TM_ERR_FILE_FORMAT);
+        }
+    }
+
     // An empty password may have been encoded either as no password or as an empty string.
     const char* pass = password.constData();
     int passLen = int(password.size());
@@ -146,30 +227,21 @@ quint32 CertFile::parsePkcs12(const QByteArray& bytes, const QByteArray& passwor
                 pass = nullptr;
                 passLen = 0;
             } else {
-                ERR_clear_error();
-                return TM_ERR_PASSWORD;
+                return refuse(TM_ERR_PASSWORD);
             }
         }
     }
 
-    P7StackPtr safes(PKCS12_unpack_authsafes(p12.get()));
-    if (!safes) {
-        ERR_clear_error();
-        return TM_ERR_FILE_FORMAT;
-    }
     Bags found;
-    for (int i = 0; i < sk_PKCS7_num(safes.get()); ++i) {
-        PKCS7* p7 = sk_PKCS7_value(safes.get(), i);
-        const int nid = OBJ_obj2nid(p7->type);
-        BagStackPtr bags;
-        if (nid == NID_pkcs7_data)
-            bags.reset(PKCS12_unpack_p7data(p7));
-        else if (nid == NID_pkcs7_encrypted)
-            bags.reset(PKCS12_unpack_p7encdata(p7, pass, passLen));
+    for (int i = 0; i < safeCount; ++i) {
+        BagStackPtr bags = std::move(plainBags[size_t(i)]);
         if (!bags) {
-            ERR_clear_error();
+            bags.reset(PKCS12_unpack_p7encdata(sk_PKCS7_value(safes.get(), i), pass, passLen));
             // Without a MAC a wrong password shows only here.
-            return nid == NID_pkcs7_encrypted ? TM_ERR_PASSWORD : TM_ERR_FILE_FORMAT;
+            if (!bags)
+                return refuse(TM_ERR_PASSWORD);
+            if (!shroudedKeysWithinCap(bags.get()))
+                return refuse(TM_ERR_FILE_FORMAT);
         }
         collectBags(bags.get(), pass, passLen, &found);
     }

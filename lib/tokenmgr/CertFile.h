@@ -21,6 +21,11 @@ public:
     // Files larger than this are refused before parsing.
     static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
+    // PKCS#12 files whose MAC or encryption asks for more key-derivation iterations than this are refused
+    // as malformed before any derivation runs: a crafted count near 2^31 would hold an import for
+    // minutes. Exporters use 2,048 to about 600,000.
+    static constexpr long MaxIterations = 10000000;
+
     // Loads the default and the legacy providers once: PKCS#12 files from other systems use RC2 and 3DES.
     static void loadProviders();
 };

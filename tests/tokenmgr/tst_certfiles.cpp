@@ -1,6 +1,8 @@
 // Certificate files written by the openssl command line, parsed, classified and imported by the library;
 // certificate information and the host certificate stores.
+#include "CertFile.h"
 #include "CertFixtures.h"
+#include "Pkcs12Crafter.h"
 #include "TestEnv.h"
 #include "TokenMgr.h"
 #include "VToken.h"
@@ -12,6 +14,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -224,6 +227,105 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(cert.left(len), want);
+    }
+
+    // Files asking for more key-derivation iterations than the cap are refused as malformed before any
+    // derivation runs. The crafted files' MACs no longer match, so reaching the MAC check would report
+    // the password instead; a legitimate count in the same place shows that difference.
+    void iterationCap_data()
+    {
+        QTest::addColumn<QString>("where"); // mac, safe, key: rewritten in a fixture; inner: built
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("count");
+        QTest::addColumn<uint>("status");
+        const QByteArray over = QByteArray::number(qint64(CertFile::MaxIterations) + 1);
+        const QByteArray max31 = QByteArray::number(std::numeric_limits<int32_t>::max());
+        const QByteArray fine("600000");
+        QTest::newRow("MAC, one past the cap") << "mac"
+                                               << "user.p12" << over << TM_ERR_FILE_FORMAT;
+        QTest::newRow("MAC, 2^31-1") << "mac"
+                                     << "user.p12" << max31 << TM_ERR_FILE_FORMAT;
+        QTest::newRow("MAC, wider than 64 bits")
+            << "mac"
+            << "user.p12" << QByteArray("100000000000000000000000") << TM_ERR_FILE_FORMAT;
+        QTest::newRow("MAC, negative") << "mac"
+                                       << "user.p12" << QByteArray("-5") << TM_ERR_FILE_FORMAT;
+        QTest::newRow("MAC, legitimate") << "mac"
+                                         << "user.p12" << fine << TM_ERR_PASSWORD;
+        QTest::newRow("encrypted part PBES2, one past the cap") << "safe"
+                                                                << "user.p12" << over << TM_ERR_FILE_FORMAT;
+        QTest::newRow("encrypted part PKCS#12 RC2, 2^31-1") << "safe"
+                                                            << "legacy.p12" << max31 << TM_ERR_FILE_FORMAT;
+        QTest::newRow("encrypted part, legitimate") << "safe"
+                                                    << "user.p12" << fine << TM_ERR_PASSWORD;
+        QTest::newRow("shrouded key PBES2, one past the cap") << "key"
+                                                              << "user.p12" << over << TM_ERR_FILE_FORMAT;
+        QTest::newRow("shrouded key PKCS#12 3DES, 2^31-1") << "key"
+                                                           << "legacy.p12" << max31 << TM_ERR_FILE_FORMAT;
+        QTest::newRow("shrouded key, legitimate") << "key"
+                                                  << "user.p12" << fine << TM_ERR_PASSWORD;
+        // Here the MAC and the part are sound: the key's count shows only once the part is decrypted. The
+        // rewritten key has a fresh salt, so at a legitimate count it is read but does not decrypt.
+        QTest::newRow("key inside an encrypted part, one past the cap")
+            << "inner" << QString() << over << TM_ERR_FILE_FORMAT;
+        QTest::newRow("key inside an encrypted part, legitimate") << "inner" << QString() << fine << TM_OK;
+        QTest::newRow("every count legitimate") << "all" << QString() << fine << TM_OK;
+    }
+    void iterationCap()
+    {
+        QFETCH(QString, where);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, count);
+        QFETCH(uint, status);
+        const char* pw = CertFixtures::Password;
+        QByteArray source;
+        if (!file.isEmpty()) {
+            QFile f(m_files->path(file));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            source = f.readAll();
+        }
+        const QString key = m_files->path(QStringLiteral("user.key"));
+        const QString cert = m_files->path(QStringLiteral("user.pem"));
+        QByteArray crafted;
+        if (where == QLatin1String("mac"))
+            crafted = Pkcs12Crafter::withMacCount(source, count);
+        else if (where == QLatin1String("safe"))
+            crafted = Pkcs12Crafter::withSafeCount(source, count.toInt());
+        else if (where == QLatin1String("key"))
+            crafted = Pkcs12Crafter::withKeyCount(source, count.toInt());
+        else if (where == QLatin1String("inner"))
+            crafted = Pkcs12Crafter::keyInEncryptedPart(key, cert, pw, 2048, count.toInt());
+        else
+            crafted = Pkcs12Crafter::keyInEncryptedPart(key, cert, pw, count.toInt());
+        QVERIFY(!crafted.isEmpty());
+        const QString path = m_files->path(QStringLiteral("crafted.p12"));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(out.write(crafted), crafted.size());
+        out.close();
+
+        connectToken();
+        int32_t n = -1;
+        QCOMPARE(pkcs12_file_parse(path.toLocal8Bit().constData(), pw, &n), tm_status(status));
+        const tm_status imported = pkcs12_import_certificate(0, "box", TM_KEYSPEC_EXCHANGE, 0);
+        VToken t;
+        QCOMPARE(VTokenStore(m_env->tokenStore()).load(Serial, &t), VTokenStore::Result::Ok);
+        const VToken::KeyHalf& half = t.containers.first().exchange;
+        if (status != TM_OK) {
+            QCOMPARE(n, 0);
+            QCOMPARE(imported, TM_ERR_NO_FILE);
+            QVERIFY(half.certificate.isEmpty());
+            return;
+        }
+        QCOMPARE(n, 1);
+        QCOMPARE(imported, TM_OK);
+        QCOMPARE(half.certificate, m_files->der(QStringLiteral("user.pem")));
+        int32_t type = -1, bits = -1;
+        const bool keyKept = where == QLatin1String("all");
+        QCOMPARE(container_get_prikey(0, "box", TM_KEYSPEC_EXCHANGE, &type, &bits),
+                 keyKept ? TM_OK : TM_ERR_NOT_FOUND);
+        if (keyKept)
+            QCOMPARE(bits, 2048);
     }
 
     void importFailures_data()
