@@ -5,7 +5,7 @@
 #include <QString>
 
 // The per-user certificate stores "MY", "ROOT" and "CA": one file each in the data folder, changed
-// atomically under a lock. "MY" entries remember container, provider and key spec.
+// atomically under a lock. "MY" entries remember container, provider and KeySpec.
 class CertStore
 {
 public:

@@ -33,7 +33,7 @@ typedef uint32_t tm_status;
 #define TM_OK 0x00000000u
 #define TM_ERR_NOT_LOGGED_IN 0x00000003u    /* the change needs a user login */
 #define TM_ERR_DEVICE 0x0A000001u           /* writing to the token failed */
-#define TM_ERR_ARGUMENTS 0x0A000006u        /* null pointer, bad length, key spec, PIN type or record */
+#define TM_ERR_ARGUMENTS 0x0A000006u        /* null pointer, bad length, KeySpec, PIN type or record */
 #define TM_ERR_BUFFER_TOO_SMALL 0x0A000020u /* the caller's buffer cannot hold the result */
 #define TM_ERR_TOKEN_REMOVED 0x0A000023u    /* the token was pulled out; find and connect again */
 #define TM_ERR_PIN_INCORRECT 0x0A000024u

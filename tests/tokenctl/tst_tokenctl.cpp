@@ -386,7 +386,7 @@ private Q_SLOTS:
         struct Expected
         {
             const char* container;
-            int32_t spec;
+            int32_t keySpec;
             int32_t keyType;
             int32_t kind;
             bool privateKey;
@@ -398,10 +398,10 @@ private Q_SLOTS:
             {"DEMO-CA", TM_KEYSPEC_SIGNATURE, -1, TM_CERT_CA, false},
         };
         for (const Expected& e : expected) {
-            const QByteArray where = QByteArray(e.container) + " spec " + QByteArray::number(e.spec);
+            const QByteArray where = QByteArray(e.container) + " key " + QByteArray::number(e.keySpec);
             unsigned char cert[16384];
             int32_t certLen = sizeof(cert);
-            QVERIFY2(container_get_cert(0, e.container, e.spec, cert, &certLen) == TM_OK, where);
+            QVERIFY2(container_get_cert(0, e.container, e.keySpec, cert, &certLen) == TM_OK, where);
             tm_char16 subject[TM_CERT_TEXT_SIZE];
             tm_char16 issuer[TM_CERT_TEXT_SIZE];
             char serialText[TM_CERT_TEXT_SIZE];
@@ -413,10 +413,10 @@ private Q_SLOTS:
             QVERIFY2(kind == e.kind, where);
             int32_t type = -1, bits = 0;
             if (e.privateKey) {
-                QVERIFY2(container_get_prikey(0, e.container, e.spec, &type, &bits) == TM_OK, where);
+                QVERIFY2(container_get_prikey(0, e.container, e.keySpec, &type, &bits) == TM_OK, where);
                 QVERIFY2(type == e.keyType && bits > 0, where);
             } else {
-                QVERIFY2(container_get_prikey(0, e.container, e.spec, &type, &bits) == TM_ERR_NOT_FOUND,
+                QVERIFY2(container_get_prikey(0, e.container, e.keySpec, &type, &bits) == TM_ERR_NOT_FOUND,
                          where);
             }
         }

@@ -337,7 +337,7 @@ private Q_SLOTS:
         QTest::newRow("no such container") << "nocontainer" << TM_ERR_NOT_FOUND;
         QTest::newRow("index past the file") << "index" << TM_ERR_INDEX;
         QTest::newRow("not a certificate") << "garbage" << TM_ERR_FILE_FORMAT;
-        QTest::newRow("bad key spec") << "spec" << TM_ERR_ARGUMENTS;
+        QTest::newRow("bad key half") << "keyspec" << TM_ERR_ARGUMENTS;
     }
     void importFailures()
     {
