@@ -49,6 +49,21 @@ void putText(char* dst, qsizetype capacity, const QByteArray& text)
     std::memset(dst + n, 0, size_t(capacity - n));
 }
 
+// Copies `bytes` into a caller buffer whose capacity `*length` gives; `*length` then says how many
+// bytes the result has, or needs when the buffer is too small (and nothing is written).
+tm_status putBytes(void* buffer, int32_t* length, const QByteArray& bytes)
+{
+    const int32_t needed = int32_t(bytes.size());
+    if (needed > *length) {
+        *length = needed;
+        return TM_ERR_BUFFER_TOO_SMALL;
+    }
+    if (needed > 0)
+        std::memcpy(buffer, bytes.constData(), size_t(needed));
+    *length = needed;
+    return TM_OK;
+}
+
 // UTF-8 text cut to a byte budget without splitting a character.
 QByteArray utf8Within(const QString& s, qsizetype budget)
 {
@@ -401,13 +416,7 @@ tm_status container_load_all(int32_t slot, char* buffer, int32_t* length)
         all += n;
         all += '\0';
     }
-    if (all.size() > *length) {
-        *length = int32_t(all.size());
-        return TM_ERR_BUFFER_TOO_SMALL;
-    }
-    std::memcpy(buffer, all.constData(), size_t(all.size()));
-    *length = int32_t(all.size());
-    return TM_OK;
+    return putBytes(buffer, length, all);
 }
 
 tm_status container_create_new(int32_t slot, const char* name)
@@ -444,13 +453,7 @@ tm_status container_get_cert(int32_t slot, const char* name, int32_t keySpec, un
     const tm_status r = g_backend->certificate(slot, n, keySpec, &der);
     if (r != TM_OK)
         return r;
-    if (der.size() > *length) {
-        *length = int32_t(der.size());
-        return TM_ERR_BUFFER_TOO_SMALL;
-    }
-    std::memcpy(buffer, der.constData(), size_t(der.size()));
-    *length = int32_t(der.size());
-    return TM_OK;
+    return putBytes(buffer, length, der);
 }
 
 tm_status container_get_pubkey(int32_t slot, const char* name, int32_t keySpec, int32_t* keyType,
@@ -467,15 +470,10 @@ tm_status container_get_pubkey(int32_t slot, const char* name, int32_t keySpec, 
     const tm_status r = g_backend->publicKey(slot, n, keySpec, &k);
     if (r != TM_OK)
         return r;
-    if (k.rawPublicKey.size() > *length) {
-        *length = int32_t(k.rawPublicKey.size());
-        return TM_ERR_BUFFER_TOO_SMALL;
-    }
+    if (const tm_status put = putBytes(blob, length, k.rawPublicKey); put != TM_OK)
+        return put;
     *keyType = k.keyType;
     *keyBits = k.keyBits;
-    if (!k.rawPublicKey.isEmpty())
-        std::memcpy(blob, k.rawPublicKey.constData(), size_t(k.rawPublicKey.size()));
-    *length = int32_t(k.rawPublicKey.size());
     return TM_OK;
 }
 
