@@ -85,7 +85,7 @@ void TDiscovery::startLibrary()
     if (m_libraryStopped)
         return;
     connectRefreshAction();
-    if (CerMgrApis::InitTokenLibrary() != 0) {
+    if (CerMgrApis::InitTokenLibrary(ResStrs::text("PKCS11Name")) != 0) {
         m_libraryReady = false;
         m_closeProject->start();
     } else {

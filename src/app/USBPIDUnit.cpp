@@ -1,8 +1,8 @@
 #include "USBPIDUnit.h"
 
-#include <QSocketNotifier>
+#include "platform/VirtualTokenNotices.h"
 
-#include <VTokenWatcher.h>
+#include <QSocketNotifier>
 
 #include <libudev.h>
 
@@ -53,13 +53,14 @@ struct TUSB::Udev
     UdevPtr<udev_monitor> monitor;
 };
 
-TUSB::TUSB(QObject* parent) : QObject(parent)
+TUSB::TUSB(QObject* parent, int virtualPollMs) : QObject(parent)
 {
     // Virtual tokens post their own notices, in the same device path form as real ones.
-    auto* virtualTokens = new VTokenWatcher(this);
-    connect(virtualTokens, &VTokenWatcher::arrived, this,
+    auto* virtualTokens =
+        new VirtualTokenNotices(VirtualTokenNotices::defaultStoreFolder(), virtualPollMs, this);
+    connect(virtualTokens, &VirtualTokenNotices::arrived, this,
             [this](const QString& path) { deviceChanged(Event::Arrival, path); });
-    connect(virtualTokens, &VTokenWatcher::removed, this,
+    connect(virtualTokens, &VirtualTokenNotices::removed, this,
             [this](const QString& path) { deviceChanged(Event::Removal, path); });
 
     auto u = std::make_unique<Udev>();

@@ -38,7 +38,8 @@ public:
         QString devicePath;
     };
 
-    explicit TUSB(QObject* parent = nullptr);
+    // `virtualPollMs`: how often the virtual tokens' notice file is looked at besides its change signals.
+    explicit TUSB(QObject* parent = nullptr, int virtualPollMs = 500);
     ~TUSB() override;
 
     // Product ID of the device named in the last notification, 0 when none was found.

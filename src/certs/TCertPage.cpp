@@ -3,6 +3,8 @@
 #include "app/PageWidgets.h"
 #include "app/TActionButton.h"
 #include "app/TProgramState.h"
+#include "certs/TCertViewer.h"
+#include "token/CerMgrApis.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -18,6 +20,8 @@ TCertPage::TCertPage(TProgramState& state, QWidget* parent)
       m_pmCertInfo(new QMenu(this))
 {
     setObjectName(QStringLiteral("TabSheet5"));
+    // Certificates this window opens are shown in its own viewer, in the catalog's language.
+    CerMgrApis::SetCertificateViewer(&TCertViewer::showModal);
 
     m_tvCert->setObjectName(QStringLiteral("tvCert"));
     m_tvCert->setHeaderHidden(true);

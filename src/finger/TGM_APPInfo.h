@@ -1,6 +1,6 @@
 #pragma once
 
-#include "skf/SKF.h"
+#include "SKF.h"
 
 #include <QByteArray>
 

@@ -3,7 +3,7 @@
 #include "finger/TFingerInfo.h"
 #include "finger/TGM_APPInfo.h"
 #include "finger/TGM_Info.h"
-#include "skf/SKF.h"
+#include "SKF.h"
 
 #include <QByteArray>
 #include <QLibrary>

@@ -1,13 +1,14 @@
 #include "token/CerMgrApis.h"
 
-#include "i18n/ResStrs.h"
 #include "token/AnsiText.h"
 #include "token/ContainerNameList.h"
 #include "token/SecretBuffer.h"
 
 #include "TokenMgr.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -16,6 +17,7 @@ static_assert(TokenStatus::TooLong == TM_ERR_BUFFER_TOO_SMALL);
 static_assert(TokenStatus::BadArgument == TM_ERR_ARGUMENTS);
 static_assert(TokenStatus::NoRights == TM_ERR_NOT_LOGGED_IN);
 static_assert(TokenStatus::OutOfSpace == TM_ERR_NO_SPACE);
+static_assert(TokenStatus::NotACertificate == TM_ERR_CERTIFICATE);
 static_assert(TQ7CertInfo::CertCapacity <= std::numeric_limits<int32_t>::max());
 static_assert(CerMgrApis::FormatRecordSize == TM_FORMAT_RECORD_SIZE);
 static_assert(CerMgrApis::SectorSize == TM_SECTOR_SIZE);
@@ -100,14 +102,43 @@ tm_status readCertificate(int32_t slot, const QByteArray& name, KeySpec keySpec,
     return TM_OK;
 }
 
+// What the library reads from a certificate's DER bytes: names, version, serial, validity and kind.
+// Only those fields of `info` are written, and only on success.
+tm_status describe(QByteArrayView der, TQ7CertInfo& info)
+{
+    std::array<tm_char16, kCertTextSize> subject{};
+    std::array<tm_char16, kCertTextSize> issuer{};
+    std::array<char, kCertTextSize> serial{};
+    int32_t version = 0;
+    int32_t kind = 0;
+    tm_date from{};
+    tm_date to{};
+    const tm_status status =
+        helper_get_cert_info2(reinterpret_cast<const unsigned char*>(der.data()), int32_t(der.size()),
+                              subject.data(), issuer.data(), &version, serial.data(), &from, &to, &kind);
+    if (status != TM_OK)
+        return status;
+    info.Subject = utf16Text(subject);
+    info.Issuer = utf16Text(issuer);
+    info.Version = version;
+    info.SerialNumber = fieldText(serial);
+    info.Kind = kind;
+    info.ValidFromText = dateText(from);
+    info.ValidToText = dateText(to);
+    info.ValidFrom = {from.year, from.month, from.day};
+    info.ValidTo = {to.year, to.month, to.day};
+    return TM_OK;
+}
+
+std::function<quint32(quintptr, const QByteArray&)>& installedViewer()
+{
+    static std::function<quint32(quintptr, const QByteArray&)> viewer;
+    return viewer;
+}
+
 } // namespace
 
 namespace CerMgrApis {
-
-quint32 InitTokenLibrary()
-{
-    return InitTokenLibrary(ResStrs::text("PKCS11Name"));
-}
 
 quint32 InitTokenLibrary(const QString& moduleName)
 {
@@ -209,35 +240,31 @@ quint32 ReadCertificateInfo(qint32 slot, const QString& container, KeySpec keySp
         keyBits = info.KeyBits;
     }
 
-    std::array<tm_char16, kCertTextSize> subject{};
-    std::array<tm_char16, kCertTextSize> issuer{};
-    std::array<char, kCertTextSize> serial{};
-    int32_t version = 0;
-    int32_t kind = 0;
-    tm_date from{};
-    tm_date to{};
-    status = helper_get_cert_info2(reinterpret_cast<const unsigned char*>(cert.data()), certLen,
-                                   subject.data(), issuer.data(), &version, serial.data(), &from, &to, &kind);
+    TQ7CertInfo read;
+    status = describe(QByteArrayView(cert.data(), certLen), read);
     if (status != TM_OK)
         return status;
+    read.CertData = cert;
+    read.CertLen = certLen;
+    read.KeyType = keyType;
+    read.KeyBits = keyBits;
+    info = std::move(read);
+    return TM_OK;
+}
 
-    info.CertData = cert;
-    info.CertLen = certLen;
-    info.KeyType = keyType;
-    info.KeyBits = keyBits;
-    info.Subject = utf16Text(subject);
-    info.Issuer = utf16Text(issuer);
-    info.Version = version;
-    info.SerialNumber = fieldText(serial);
-    info.Kind = kind;
-    info.ValidFromText = dateText(from);
-    info.ValidToText = dateText(to);
-    info.ValidFrom[0] = from.year;
-    info.ValidFrom[1] = from.month;
-    info.ValidFrom[2] = from.day;
-    info.ValidTo[0] = to.year;
-    info.ValidTo[1] = to.month;
-    info.ValidTo[2] = to.day;
+quint32 DescribeCertificate(const QByteArray& cert, TQ7CertInfo& info)
+{
+    if (cert.isEmpty())
+        return TokenStatus::BadArgument;
+    if (cert.size() > TQ7CertInfo::CertCapacity)
+        return TokenStatus::TooLong;
+    TQ7CertInfo read;
+    const tm_status status = describe(cert, read);
+    if (status != TM_OK)
+        return status;
+    std::copy(cert.cbegin(), cert.cend(), read.CertData.begin());
+    read.CertLen = qint32(cert.size());
+    info = std::move(read);
     return TM_OK;
 }
 
@@ -296,10 +323,19 @@ quint32 RemoveAllCertsFromStore(const QString& provider)
     return remove_all_certs_from_store(AnsiText::encode(provider).constData());
 }
 
+void SetCertificateViewer(std::function<quint32(quintptr, const QByteArray&)> viewer)
+{
+    installedViewer() = std::move(viewer);
+}
+
 quint32 ShowCertificateDialog(quintptr owner, const QByteArray& cert)
 {
-    if (cert.size() > std::numeric_limits<int32_t>::max())
+    if (cert.isEmpty())
+        return TokenStatus::BadArgument;
+    if (cert.size() > TQ7CertInfo::CertCapacity)
         return TokenStatus::TooLong;
+    if (const auto& viewer = installedViewer())
+        return viewer(owner, cert);
     return helper_show_cert_ui(owner, bytes(cert), int32_t(cert.size()));
 }
 

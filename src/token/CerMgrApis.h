@@ -13,6 +13,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 // The token service layer: the only code that calls the token manager library. Each function wraps
 // one library operation, converts text to the library's narrow encodings and back, supplies the
 // fixed buffers the library fills and turns its outputs into records. Every function returns the
@@ -22,7 +24,7 @@
 namespace CerMgrApis {
 
 // Library start and stop.
-quint32 InitTokenLibrary(); // module name from the catalog text PKCS11Name
+// `moduleName` chooses the library's backend (the catalog text PKCS11Name in the tool).
 quint32 InitTokenLibrary(const QString& moduleName);
 quint32 FreeTokenLibrary();
 
@@ -50,8 +52,15 @@ quint32 AddCertToStore(const QString& container, const QString& provider, KeySpe
                        const QByteArray& cert);
 quint32 AddRootCertToStore(const QString& storeName, const QByteArray& cert); // "ROOT" or "CA"
 quint32 RemoveAllCertsFromStore(const QString& provider);
-// Asks the library to show its certificate viewer, modal to the native window `owner` (0 = none).
+// Shows a certificate, modal to the native window `owner` (0 = none): in the viewer the tool installed,
+// else in whatever viewer the library offers (which may answer that it has none).
 quint32 ShowCertificateDialog(quintptr owner, const QByteArray& cert);
+// The tool's certificate viewer; an empty function removes it again.
+void SetCertificateViewer(std::function<quint32(quintptr owner, const QByteArray& cert)> viewer);
+// What the library reads from certificate bytes (names, version, serial, validity, kind), as
+// ReadCertificateInfo gives it for a certificate on a token. Bytes that are not exactly one DER
+// certificate are refused with the library's status; `info` is written only on success.
+quint32 DescribeCertificate(const QByteArray& cert, TQ7CertInfo& info);
 
 // Containers and certificates.
 quint32 CreateContainer(qint32 slot, const QString& name);

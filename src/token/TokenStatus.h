@@ -17,6 +17,8 @@ constexpr quint32 OutOfSpace = 0x0A000030;
 constexpr quint32 TooLong = 0x0A000020;
 // An argument the library must not see (negative count, short data for the given count).
 constexpr quint32 BadArgument = 0x0A000006;
+// Bytes that are not exactly one DER certificate.
+constexpr quint32 NotACertificate = 0x0A000115;
 // RegisterTokenCertificates adds this to the library status of the store call that failed.
 constexpr quint32 RegisterFailedBase = 20000;
 } // namespace TokenStatus

@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 #include "app/USBPIDUnit.h"
+#include "platform/VirtualTokenNotices.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -18,6 +19,8 @@ private Q_SLOTS:
     void noticeEmitsMatchingEvent_data();
     void noticeEmitsMatchingEvent();
     void unsetEventsAreHarmless();
+    void virtualNoticeFile_data();
+    void virtualNoticeFile();
 
 private:
     TestEnv m_env;
@@ -155,3 +158,57 @@ void TstUsbNotifier::unsetEventsAreHarmless()
 
 QTEST_GUILESS_MAIN(TstUsbNotifier)
 #include "tst_usbnotifier.moc"
+
+// The virtual tokens' notice file, written here in its documented form rather than by the store.
+void TstUsbNotifier::virtualNoticeFile_data()
+{
+    QTest::addColumn<QByteArray>("before");  // in the file when the reader starts: never reported
+    QTest::addColumn<QByteArray>("written"); // appended afterwards
+    QTest::addColumn<QStringList>("seen");   // "+path" arrival, "-path" removal
+
+    const QByteArray a = R"(USB\VID_5A4B&PID_4100\QX1)";
+    const QByteArray b = R"(USB\VID_5A4B&PID_4101\QX2)";
+    QTest::newRow("arrival and removal") << QByteArray() << "arrived " + a + "\nremoved " + b + "\n"
+                                         << QStringList{"+" + a, "-" + b};
+    QTest::newRow("only what comes after the start") << "arrived " + b + "\n"
+                                                     << "arrived " + a + "\n"
+                                                     << QStringList{"+" + a};
+    QTest::newRow("a line still being written waits")
+        << QByteArray() << "arrived " + a + "\nremoved " + a << QStringList{"+" + a};
+    QTest::newRow("malformed lines are skipped")
+        << QByteArray()
+        << "plugged " + a + "\narrived\n \narrived \n" + QByteArray(2000, 'x') + "\nremoved " + b + "\n"
+        << QStringList{"-" + b};
+    QTest::newRow("a file cut back is read from its start") << QByteArray(600, '#') + "\n"
+                                                            << "removed " + a + "\n"
+                                                            << QStringList{"-" + a};
+}
+
+void TstUsbNotifier::virtualNoticeFile()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, written);
+    QFETCH(QStringList, seen);
+
+    const QString folder =
+        m_env.path(QStringLiteral("notices-") + QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(folder));
+    QFile file(VirtualTokenNotices::noticesPath(folder));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(before);
+    file.close();
+
+    VirtualTokenNotices notices(folder, 1);
+    QStringList got;
+    connect(&notices, &VirtualTokenNotices::arrived, this, [&](const QString& p) { got << "+" + p; });
+    connect(&notices, &VirtualTokenNotices::removed, this, [&](const QString& p) { got << "-" + p; });
+
+    const bool cutBack = QByteArray(QTest::currentDataTag()).contains("cut back");
+    QVERIFY(file.open(cutBack ? (QIODevice::WriteOnly | QIODevice::Truncate) : QIODevice::Append));
+    file.write(written);
+    file.close();
+    QTRY_COMPARE_WITH_TIMEOUT(got, seen, 5000);
+    // Nothing more arrives later from the same bytes.
+    notices.readNew();
+    QCOMPARE(got, seen);
+}

@@ -105,7 +105,7 @@ void tst_CerMgrApis::moduleNameFromCatalog()
         file.close();
         ResStrs::load(file.fileName());
     }
-    QCOMPARE(InitTokenLibrary() == TokenStatus::Success, started);
+    QCOMPARE(InitTokenLibrary(ResStrs::text("PKCS11Name")) == TokenStatus::Success, started);
     qint32 count = 0;
     QCOMPARE(FindAndConnectTokens(count), started ? TokenStatus::Success : TokenStatus::NoToken);
     QCOMPARE(count, started ? 1 : 0);

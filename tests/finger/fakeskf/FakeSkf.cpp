@@ -3,7 +3,7 @@
 // calls, the raw name lists, the finger list, and a log of every call with its arguments.
 // Built a second time without two exports to exercise missing entry points.
 
-#include "skf/SKF.h"
+#include "SKF.h"
 
 #include <cstdint>
 #include <cstring>

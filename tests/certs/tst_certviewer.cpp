@@ -1,13 +1,17 @@
-// The library's certificate viewer, opened through helper_show_cert_ui on certificates written by the
+// The tool's certificate viewer, opened through the service layer on certificates written by the
 // openssl command line, read through its widgets while it is modal, then closed.
 #include "CertFixtures.h"
 #include "TestEnv.h"
-#include "TokenMgr.h"
+#include "certs/TCertViewer.h"
+#include "i18n/ResStrs.h"
+#include "token/CerMgrApis.h"
+#include "token/TokenStatus.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -25,14 +29,18 @@ struct Shown
     bool opened = false;
     QString title;
     QWidget* parent = nullptr;
-    QMap<QString, QString> labels; // objectName -> text
+    QMap<QString, QString> labels;   // objectName -> text
+    QMap<QString, QString> captions; // objectName of a value -> the caption of its row
+    QStringList tabs;
+    QStringList headers;
+    QString closeText;
     QList<QPair<QString, QString>> extensions;
 };
 
 QDialog* openViewer()
 {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("CertViewerDialog") && w->isVisible())
+        if (w->objectName() == QLatin1String("CertViewer") && w->isVisible())
             return qobject_cast<QDialog*>(w);
     return nullptr;
 }
@@ -40,7 +48,7 @@ QDialog* openViewer()
 bool anyViewer()
 {
     for (QWidget* w : QApplication::allWidgets())
-        if (w->objectName() == QLatin1String("CertViewerDialog"))
+        if (w->objectName() == QLatin1String("CertViewer"))
             return true;
     return false;
 }
@@ -69,7 +77,7 @@ class TstCertViewer : public QObject
     std::unique_ptr<TestEnv> m_env;
 
     // Runs the viewer with a zero-delay timer that reads it and then presses Close.
-    Shown show(const QByteArray& der, uintptr_t window, tm_status* status)
+    Shown show(const QByteArray& der, quintptr window, quint32* status)
     {
         Shown shown;
         int attempts = 0;
@@ -91,18 +99,33 @@ class TstCertViewer : public QObject
             for (QLabel* l : dlg->findChildren<QLabel*>())
                 if (!l->objectName().isEmpty())
                     shown.labels.insert(l->objectName(), l->text());
-            if (auto* tree = dlg->findChild<QTreeWidget*>(QStringLiteral("extensions")))
+            for (QFormLayout* form : dlg->findChildren<QFormLayout*>())
+                for (int r = 0; r < form->rowCount(); ++r) {
+                    auto* caption = form->itemAt(r, QFormLayout::LabelRole);
+                    auto* value = form->itemAt(r, QFormLayout::FieldRole);
+                    auto* captionLabel = caption ? qobject_cast<QLabel*>(caption->widget()) : nullptr;
+                    if (captionLabel && value && value->widget())
+                        shown.captions.insert(value->widget()->objectName(), captionLabel->text());
+                }
+            if (auto* tabs = dlg->findChild<QTabWidget*>(QStringLiteral("tabs")))
+                for (int i = 0; i < tabs->count(); ++i)
+                    shown.tabs.append(tabs->tabText(i));
+            if (auto* tree = dlg->findChild<QTreeWidget*>(QStringLiteral("extensions"))) {
+                for (int c = 0; c < tree->columnCount(); ++c)
+                    shown.headers.append(tree->headerItem()->text(c));
                 for (int i = 0; i < tree->topLevelItemCount(); ++i)
                     shown.extensions.append({tree->topLevelItem(i)->text(0), tree->topLevelItem(i)->text(1)});
+            }
             auto* buttons = dlg->findChild<QDialogButtonBox*>(QStringLiteral("buttons"));
+            if (buttons && buttons->button(QDialogButtonBox::Close))
+                shown.closeText = buttons->button(QDialogButtonBox::Close)->text();
             if (buttons && buttons->button(QDialogButtonBox::Close))
                 QTest::mouseClick(buttons->button(QDialogButtonBox::Close), Qt::LeftButton);
             else
                 dlg->reject();
         });
         poll.start(0);
-        *status = helper_show_cert_ui(window, reinterpret_cast<const unsigned char*>(der.constData()),
-                                      int32_t(der.size()));
+        *status = CerMgrApis::ShowCertificateDialog(window, der);
         return shown;
     }
 
@@ -119,10 +142,15 @@ private Q_SLOTS:
     {
         m_files = std::make_unique<CertFixtures>();
         QVERIFY2(m_files->ok(), qPrintable(m_files->error()));
+        CerMgrApis::SetCertificateViewer(&TCertViewer::showModal);
     }
 
-    void init() { m_env = std::make_unique<TestEnv>(false); }
-    void cleanup() { m_env.reset(); }
+    void init() { m_env = std::make_unique<TestEnv>(); }
+    void cleanup()
+    {
+        m_env.reset();
+        ResStrs::resetToDefaults();
+    }
 
     void showsTheCertificate_data()
     {
@@ -132,14 +160,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("issuer");
         QTest::addColumn<QString>("publicKey");
         QTest::addColumn<QString>("basicConstraints");
+        QTest::addColumn<QString>("language"); // empty: the built-in Chinese texts
 
-        QTest::newRow("RSA user under the CA") << "user.pem" << false << QStringLiteral("CN=张三 User, C=CN")
-                                               << QStringLiteral("CN=Test CA, C=CN") << "RSA, 2048 bits"
-                                               << "CA:FALSE";
-        QTest::newRow("EC CA under the Chinese root, owned by a window")
+        QTest::newRow("RSA user under the CA, Chinese")
+            << "user.pem" << false << QStringLiteral("CN=张三 User, C=CN")
+            << QStringLiteral("CN=Test CA, C=CN") << "RSA, 2048 位"
+            << "CA:FALSE" << QString();
+        QTest::newRow("EC CA under the Chinese root, owned by a window, English")
             << "ca.pem" << true << QStringLiteral("CN=Test CA, C=CN")
             << QStringLiteral("CN=根证书 Root, O=测试机构, C=CN") << "EC (prime256v1), 256 bits"
-            << "CA:TRUE";
+            << "CA:TRUE" << QStringLiteral("EN_1033.lng");
     }
 
     void showsTheCertificate()
@@ -150,6 +180,9 @@ private Q_SLOTS:
         QFETCH(QString, issuer);
         QFETCH(QString, publicKey);
         QFETCH(QString, basicConstraints);
+        QFETCH(QString, language);
+        if (!language.isEmpty())
+            ResStrs::load(m_env->appDir() + QStringLiteral("Languages/") + language);
 
         const QByteArray der = m_files->der(file);
         QVERIFY(!der.isEmpty());
@@ -175,10 +208,10 @@ private Q_SLOTS:
             owner.show();
             QVERIFY(QTest::qWaitForWindowExposed(&owner));
         }
-        tm_status status = 0xFFFFFFFF;
-        const Shown shown = show(der, withOwner ? uintptr_t(owner.winId()) : 0, &status);
+        quint32 status = 0xFFFFFFFF;
+        const Shown shown = show(der, withOwner ? quintptr(owner.winId()) : 0, &status);
 
-        QCOMPARE(status, TM_OK);
+        QCOMPARE(status, TokenStatus::Success);
         QVERIFY(shown.opened);
         QVERIFY(!anyViewer());
         QVERIFY(!QApplication::activeModalWidget());
@@ -199,23 +232,45 @@ private Q_SLOTS:
         QCOMPARE(shown.labels.value(QStringLiteral("sha256")),
                  spaced(QCryptographicHash::hash(der, QCryptographicHash::Sha256)));
 
+        // Every caption in the window's language, none left in another.
+        const struct
+        {
+            const char* value;
+            const char* key;
+        } rows[] = {{"subject", "CertView_Form_Subject"},     {"issuer", "CertView_Form_Issuer"},
+                    {"version", "CertView_Form_Version"},     {"serial", "CertView_Form_Serial"},
+                    {"validFrom", "CertView_Form_ValidFrom"}, {"validTo", "CertView_Form_ValidTo"},
+                    {"publicKey", "CertView_Form_PublicKey"}, {"signature", "CertView_Form_Signature"},
+                    {"sha1", "CertView_Form_Sha1"},           {"sha256", "CertView_Form_Sha256"}};
+        for (const auto& row : rows)
+            QCOMPARE(shown.captions.value(QLatin1String(row.value)), ResStrs::text(row.key));
+        QCOMPARE(shown.tabs, QStringList({ResStrs::text("CertView_Form_General"),
+                                          ResStrs::text("CertView_Form_Extensions")}));
+        QCOMPARE(shown.headers, QStringList({ResStrs::text("CertView_Form_Extension"),
+                                             ResStrs::text("CertView_Form_Value")}));
+        QCOMPARE(shown.closeText, ResStrs::text("P_Btn_Close"));
+        QCOMPARE(ResStrs::text("CertView_Form_Subject"),
+                 language.isEmpty() ? QStringLiteral("使用者：") : QStringLiteral("Subject:"));
+
         bool sawConstraints = false, sawKeyId = false;
         for (const auto& [name, value] : shown.extensions) {
-            if (name == QLatin1String("X509v3 Basic Constraints (critical)")) {
+            if (name ==
+                ResStrs::text("CertView_Ext_BasicConstraints") + ResStrs::text("CertView_Form_Critical")) {
                 sawConstraints = true;
                 QCOMPARE(value, basicConstraints);
             }
-            if (name == QLatin1String("X509v3 Subject Key Identifier"))
+            if (name == ResStrs::text("CertView_Ext_SubjectKeyId"))
                 sawKeyId = !value.isEmpty();
         }
-        QVERIFY(sawConstraints);
+        QVERIFY2(sawConstraints,
+                 qPrintable(shown.extensions.isEmpty() ? QString() : shown.extensions[0].first));
         QVERIFY(sawKeyId);
     }
 
     void refusesWhatIsNotACertificate_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<uint>("status");
+        QTest::addColumn<quint32>("status");
 
         const QByteArray der = m_files->der(QStringLiteral("user.pem"));
         QFile pem(m_files->path(QStringLiteral("user.pem")));
@@ -223,20 +278,22 @@ private Q_SLOTS:
         QFile p7(m_files->path(QStringLiteral("chain.p7b")));
         QVERIFY(p7.open(QIODevice::ReadOnly));
 
-        QTest::newRow("garbage") << QByteArray("not a certificate at all") << uint(TM_ERR_CERTIFICATE);
-        QTest::newRow("truncated DER") << der.left(der.size() / 2) << uint(TM_ERR_CERTIFICATE);
-        QTest::newRow("DER with trailing bytes") << der + QByteArray(4, '\0') << uint(TM_ERR_CERTIFICATE);
-        QTest::newRow("PEM text") << pem.readAll() << uint(TM_ERR_CERTIFICATE);
-        QTest::newRow("PKCS#7 bundle") << p7.readAll() << uint(TM_ERR_CERTIFICATE);
-        QTest::newRow("nothing") << QByteArray() << uint(TM_ERR_ARGUMENTS);
+        QTest::newRow("garbage") << QByteArray("not a certificate at all") << TokenStatus::NotACertificate;
+        QTest::newRow("truncated DER") << der.left(der.size() / 2) << TokenStatus::NotACertificate;
+        QTest::newRow("DER with trailing bytes") << der + QByteArray(4, '\0') << TokenStatus::NotACertificate;
+        QTest::newRow("PEM text") << pem.readAll() << TokenStatus::NotACertificate;
+        QTest::newRow("PKCS#7 bundle") << p7.readAll() << TokenStatus::NotACertificate;
+        QTest::newRow("nothing") << QByteArray() << TokenStatus::BadArgument;
+        QTest::newRow("over the token's capacity")
+            << der + QByteArray(TQ7CertInfo::CertCapacity, 'x') << TokenStatus::TooLong;
     }
 
     void refusesWhatIsNotACertificate()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(uint, status);
+        QFETCH(quint32, status);
 
-        tm_status got = TM_OK;
+        quint32 got = TokenStatus::Success;
         bool sawDialog = false;
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -246,9 +303,8 @@ private Q_SLOTS:
             }
         });
         watch.start(0);
-        got = helper_show_cert_ui(0, reinterpret_cast<const unsigned char*>(bytes.constData()),
-                                  int32_t(bytes.size()));
-        QCOMPARE(got, tm_status(status));
+        got = CerMgrApis::ShowCertificateDialog(0, bytes);
+        QCOMPARE(got, status);
         QCoreApplication::processEvents(); // a viewer shown without its own loop would be seen now
         QVERIFY(!sawDialog);
         QVERIFY(!anyViewer());
