@@ -1,10 +1,10 @@
 #include "StartUp.h"
 
-#include "app/SettingsFile.h"
 #include "i18n/ResStrs.h"
 #include "platform/AppPaths.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/HollinRunOnce.h"
+#include "settings/SettingsFile.h"
 
 #include <QDeadlineTimer>
 #include <QThread>
