@@ -23,4 +23,9 @@ struct TTimings
     int enrollStart = 1000;
     int enrollCloseStep = 1000;
     int enrollPoll = 200;
+    // A second start asking the running instance to restore its window: how long it keeps asking,
+    // how long one request may take, and the pause between requests.
+    int restoreDeadline = 1500;
+    int restoreRequest = 1000;
+    int restoreRetryPause = 50;
 };
