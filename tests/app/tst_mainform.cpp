@@ -1,13 +1,16 @@
 #include "RecordingShell.h"
 #include "TestEnv.h"
+#include "app/TDiscovery.h"
 #include "app/TMainForm.h"
 #include "i18n/ResStrs.h"
+#include "pinadmin/TLoginPage.h"
 #include "settings/SettingsFile.h"
 #include "ui/TActionButton.h"
 #include "ui/TPage.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -314,6 +317,28 @@ private Q_SLOTS:
         tree(form)->setCurrentItem(token->child(1));
         QCOMPARE(pages(form)->currentWidget(), form.page(PageId::KeyLabel));
         QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("edtKeyName"))->text(), QStringLiteral("标签"));
+    }
+
+    void discoveryRequestsReachTheWindow()
+    {
+        TestEnv env;
+        TMainForm form;
+        TDiscovery* discovery = form.discovery();
+
+        Q_EMIT discovery->showPageRequested(PageId::About);
+        QCOMPARE(pages(form)->currentWidget(), form.page(PageId::About));
+
+        QAction* fingerLogon = qobject_cast<TLoginPage*>(form.page(PageId::Login))->fingerLogonAction();
+        Q_EMIT discovery->fingerFlagChanged(true);
+        QVERIFY(fingerLogon->isVisible());
+        Q_EMIT discovery->fingerFlagChanged(false);
+        QVERIFY(!fingerLogon->isVisible());
+
+        QDialog import(&form);
+        form.setImportDialog(&import);
+        import.show();
+        Q_EMIT discovery->closeImportDialogRequested();
+        QVERIFY(!import.isVisible());
     }
 
     void settingsAreReadAtCreation()
