@@ -34,3 +34,17 @@ function(qx_add_fuzzer name)
             ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
     endif()
 endfunction()
+
+# qx_include_root(<target> <folder>...)
+# Gives <target> an include root holding links to the named folders of src/ only, so the target and
+# whatever links it reach those folders' headers ("folder/Header.h") and no others.
+function(qx_include_root target)
+    set(root ${CMAKE_BINARY_DIR}/include/${target})
+    file(MAKE_DIRECTORY ${root})
+    foreach(folder ${ARGN})
+        if(NOT EXISTS ${root}/${folder})
+            file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${folder} ${root}/${folder} SYMBOLIC)
+        endif()
+    endforeach()
+    target_include_directories(${target} PUBLIC ${root})
+endfunction()

@@ -7,6 +7,7 @@
 #include "platform/AppPaths.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/HollinRunOnce.h"
+#include "platform/TTimings.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -31,12 +32,15 @@ int main(int argc, char** argv)
     StartUp::loadLanguage();
 
     // A running instance is brought to the front and this one ends without a window.
-    if (runOnce.testAndClaim(quint32(QCoreApplication::applicationPid()), &StartUp::restoreRunningInstance))
+    const TTimings timings;
+    if (runOnce.testAndClaim(quint32(QCoreApplication::applicationPid()),
+                             [&timings](quint32 id) { return StartUp::restoreRunningInstance(id, timings); }))
         return 0;
     CopyDataChannel channel;
     channel.listen(QLatin1String(StartUp::WindowClassName));
 
     auto form = std::make_unique<TMainForm>();
+    form->state().timings = timings;
     form->state().skf = &skf;
     QObject::connect(&channel, &CopyDataChannel::received, form.get(), &TMainForm::handleCommand);
 

@@ -1,10 +1,10 @@
 #include "StartUp.h"
 
-#include "app/SettingsFile.h"
 #include "i18n/ResStrs.h"
 #include "platform/AppPaths.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/HollinRunOnce.h"
+#include "settings/SettingsFile.h"
 
 #include <QDeadlineTimer>
 #include <QThread>
@@ -24,16 +24,17 @@ int loadLanguage()
     return languageId;
 }
 
-bool restoreRunningInstance(quint32 id)
+bool restoreRunningInstance(quint32 id, const TTimings& timings)
 {
     const QString command = QLatin1String(HollinRunOnce::RestoreCommand);
-    QDeadlineTimer deadline(1500);
+    QDeadlineTimer deadline(timings.restoreDeadline);
     for (;;) {
-        if (CopyDataChannel::send(QLatin1String(WindowClassName), command, 1000))
+        if (CopyDataChannel::send(QLatin1String(WindowClassName), command, timings.restoreRequest))
             return true;
         if (!HollinRunOnce::processAlive(id) || deadline.hasExpired())
             return false;
-        QThread::msleep(50);
+        // No window exists yet in this process, so a plain pause keeps nothing waiting.
+        QThread::msleep(timings.restoreRetryPause);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TTimings.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -19,6 +21,6 @@ int loadLanguage();
 
 // Asks the instance with id `id` to restore its window. An instance that is still starting may not
 // listen yet, so this retries for a while as long as its process is there.
-bool restoreRunningInstance(quint32 id);
+bool restoreRunningInstance(quint32 id, const TTimings& timings = {});
 
 } // namespace StartUp

@@ -1,7 +1,7 @@
 #include "TAboutPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TProgramState.h"
 
 #include <QLabel>
 #include <QLinearGradient>
@@ -32,7 +32,7 @@ QPixmap builtInPicture()
 
 } // namespace
 
-TAboutPage::TAboutPage(TProgramState& state, QWidget* parent) : QWidget(parent), m_state(state)
+TAboutPage::TAboutPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet7"));
 

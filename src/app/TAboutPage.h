@@ -1,16 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 struct TProgramState;
 
-// Page 6: a built-in picture (Image5) above the picture named by the catalog (Image6).
-class TAboutPage : public QWidget
+// A built-in picture (Image5) above the picture named by the catalog (Image6).
+class TAboutPage : public TPage
 {
     Q_OBJECT
 public:
     explicit TAboutPage(TProgramState& state, QWidget* parent = nullptr);
-
-private:
-    [[maybe_unused]] TProgramState& m_state;
 };

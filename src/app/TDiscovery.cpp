@@ -2,25 +2,20 @@
 
 #include "app/KeyInfoRows.h"
 #include "app/OpenWebAddress.h"
-#include "app/TProgramState.h"
+#include "app/TNavigator.h"
 #include "app/TreeImages.h"
 #include "app/USBPIDUnit.h"
 #include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 #include "platform/DialogService.h"
-#include "platform/WaitResponsive.h"
 #include "token/CerMgrApis.h"
+#include "ui/TProgramState.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDialog>
 #include <QEvent>
-#include <QHeaderView>
-#include <QStackedWidget>
-#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWidget>
 
 namespace {
 constexpr int ImgSetUPin = 4;
@@ -29,30 +24,35 @@ constexpr int ImgCertificates = 3;
 constexpr int ImgUserFinger = 18;
 constexpr int ImgRemoteUnlock = 22;
 
-QTimer* makeTimer(QObject* parent, const char* name, int interval, bool singleShot)
+QTimer* makeTimer(QObject* parent, const char* name, bool singleShot)
 {
     auto* t = new QTimer(parent);
     t->setObjectName(QLatin1String(name));
-    t->setInterval(interval);
     t->setSingleShot(singleShot);
     return t;
 }
 } // namespace
 
-TDiscovery::TDiscovery(TProgramState& state, QWidget* mainWindow)
-    : QObject(mainWindow), m_state(state), m_window(mainWindow), m_usb(new TUSB(this)),
-      m_findUSBKey(makeTimer(this, "TFindUSBKey", 1000, false)),
-      m_checkInit(makeTimer(this, "TCheckInit", 400, true)),
-      m_closeProject(makeTimer(this, "TCloseProject", 500, true))
+TDiscovery::TDiscovery(TProgramState& state, QWidget* window)
+    : QObject(window), m_state(state), m_window(window),
+      m_usb(new TUSB(this, state.timings.virtualNoticePoll)),
+      m_libraryStart(makeTimer(this, "TLibraryStart", true)),
+      m_findUSBKey(makeTimer(this, "TFindUSBKey", false)), m_checkInit(makeTimer(this, "TCheckInit", true)),
+      m_closeProject(makeTimer(this, "TCloseProject", true)),
+      m_arrivalWait(makeTimer(this, "TArrivalWait", true)),
+      m_fingerSettle(makeTimer(this, "TFingerSettle", true))
 {
     setObjectName(QStringLiteral("Discovery"));
     connect(m_usb, &TUSB::arrived, this, &TDiscovery::onArrival);
     connect(m_usb, &TUSB::removed, this, &TDiscovery::onRemoval);
+    connect(m_libraryStart, &QTimer::timeout, this, &TDiscovery::startLibrary);
     connect(m_findUSBKey, &QTimer::timeout, this, &TDiscovery::onFindUSBKey);
     connect(m_checkInit, &QTimer::timeout, this, &TDiscovery::onCheckInit);
     connect(m_closeProject, &QTimer::timeout, this, &TDiscovery::onCloseProject);
-    if (mainWindow)
-        mainWindow->installEventFilter(this);
+    connect(m_arrivalWait, &QTimer::timeout, this, &TDiscovery::onArrivalSettled);
+    connect(m_fingerSettle, &QTimer::timeout, this, &TDiscovery::completeRefresh);
+    if (window)
+        window->installEventFilter(this);
 }
 
 TDiscovery::~TDiscovery()
@@ -60,39 +60,34 @@ TDiscovery::~TDiscovery()
     stopLibrary();
 }
 
+void TDiscovery::setViews(QTreeWidget* tree, QTableWidget* list)
+{
+    m_tree = tree;
+    m_list = list;
+}
+
 bool TDiscovery::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_window && event->type() == QEvent::Show && !m_startScheduled) {
         m_startScheduled = true;
-        connectRefreshAction();
         // The start runs from the event loop once the window is on screen, not inside its show.
-        QTimer::singleShot(300, this, &TDiscovery::startLibrary);
+        m_libraryStart->start(m_state.timings.libraryStart);
     }
     return QObject::eventFilter(watched, event);
-}
-
-void TDiscovery::connectRefreshAction()
-{
-    if (m_refreshAction || !m_window)
-        return;
-    m_refreshAction = m_window->findChild<QAction*>(QStringLiteral("AcFindKeyRefresh"));
-    if (m_refreshAction)
-        connect(m_refreshAction, &QAction::triggered, this, &TDiscovery::onFindKeyRefresh);
 }
 
 void TDiscovery::startLibrary()
 {
     if (m_libraryStopped)
         return;
-    connectRefreshAction();
     if (CerMgrApis::InitTokenLibrary(ResStrs::text("PKCS11Name")) != 0) {
         m_libraryReady = false;
-        m_closeProject->start();
-    } else {
-        m_libraryReady = true;
-        refresh();
+        m_closeProject->start(m_state.timings.closeProject);
+        m_checkInit->start(m_state.timings.checkInit);
+        return;
     }
-    m_checkInit->start();
+    m_libraryReady = true;
+    beginRefresh(Origin::Start);
 }
 
 void TDiscovery::stopLibrary()
@@ -101,32 +96,21 @@ void TDiscovery::stopLibrary()
         return;
     m_libraryStopped = true;
     m_libraryReady = false;
+    m_libraryStart->stop();
     m_findUSBKey->stop();
     m_checkInit->stop();
+    m_arrivalWait->stop();
+    // A refresh waiting for the fingerprint side ends here, unreported: the library is gone.
+    m_fingerSettle->stop();
+    m_refreshing = false;
     delete m_usb;
     m_usb = nullptr;
     CerMgrApis::FreeTokenLibrary();
 }
 
-QTreeWidget* TDiscovery::tree() const
+QTreeWidgetItem* TDiscovery::tokenRoot() const
 {
-    return m_window ? m_window->findChild<QTreeWidget*>(QStringLiteral("tv")) : nullptr;
-}
-
-QTableWidget* TDiscovery::list() const
-{
-    return m_window ? m_window->findChild<QTableWidget*>(QStringLiteral("lv")) : nullptr;
-}
-
-void TDiscovery::showPage(int index)
-{
-    if (!m_window)
-        return;
-    QWidget* rpc = m_window->findChild<QWidget*>(QStringLiteral("RPC"));
-    if (auto* tabs = qobject_cast<QTabWidget*>(rpc))
-        tabs->setCurrentIndex(index);
-    else if (auto* stack = qobject_cast<QStackedWidget*>(rpc))
-        stack->setCurrentIndex(index);
+    return m_tree ? m_tree->topLevelItem(0) : nullptr;
 }
 
 bool TDiscovery::fingerFlag() const
@@ -138,10 +122,7 @@ void TDiscovery::setFingerFlag(bool on)
 {
     if (m_state.skf)
         m_state.skf->setFingerFlag(on);
-    if (!m_window)
-        return;
-    if (auto* action = m_window->findChild<QAction*>(QStringLiteral("AcFingerlogon")))
-        action->setVisible(on);
+    Q_EMIT fingerFlagChanged(on);
 }
 
 void TDiscovery::addErrorNode(QTreeWidgetItem* root)
@@ -150,92 +131,120 @@ void TDiscovery::addErrorNode(QTreeWidgetItem* root)
         new QTreeWidgetItem(root, QStringList(ResStrs::text("K_GetKeyInfo_Error")));
 }
 
-quint32 TDiscovery::refresh()
+void TDiscovery::refreshFromButton()
 {
-    if (m_refreshing)
-        return RefreshBusy;
+    if (!m_refreshing)
+        beginRefresh(Origin::Button);
+}
+
+void TDiscovery::beginRefresh(Origin origin)
+{
     m_refreshing = true;
-    const quint32 status = [this] {
-        // 1. Forget everything known about the tokens.
-        m_state.loginState.fill(0);
-        for (int i = 0; i < TProgramState::MaxTokens; ++i)
-            m_state.TokenInfoTable[i] = TQ7Info{};
+    m_origin = origin;
 
-        // 2. Empty the list and the token part of the tree.
-        if (QTableWidget* lv = list())
-            lv->setRowCount(0);
-        Q_EMIT loginsForgotten();
-        QTreeWidget* tv = tree();
-        QTreeWidgetItem* root = tv ? tv->topLevelItem(0) : nullptr;
-        if (root)
-            qDeleteAll(root->takeChildren());
+    // Forget everything known about the tokens, and empty the list and the token part of the tree.
+    m_state.loginState.fill(0);
+    for (int i = 0; i < TProgramState::MaxTokens; ++i)
+        m_state.TokenInfoTable[i] = TQ7Info{};
+    if (m_list)
+        m_list->setRowCount(0);
+    Q_EMIT loginsForgotten();
+    QTreeWidgetItem* root = tokenRoot();
+    if (root)
+        qDeleteAll(root->takeChildren());
 
-        // 3. Find and connect.
-        qint32 count = 0;
-        const quint32 found = CerMgrApis::FindAndConnectTokens(count);
-        m_state.tokenCount = qBound(0, count, TProgramState::MaxTokens);
-        if (found != 0) {
-            addErrorNode(root);
-            if (root) {
-                tv->expandRecursively(tv->indexFromItem(root));
-                tv->setCurrentItem(root);
-            }
-            showPage(0);
-            return found;
-        }
-
-        // 4. Read every token; token nodes only once all of them could be read.
-        for (int i = 0; i < m_state.tokenCount; ++i) {
-            const quint32 read = CerMgrApis::ReadTokenInfo(i, m_state.TokenInfoTable[i]);
-            if (read != 0) {
-                addErrorNode(root);
-                return read;
-            }
-        }
-
-        // 5. The fingerprint side follows the first token.
-        setFingerFlag(false);
-        waitResponsive(500);
-        if (m_state.TokenInfoTable[0].FingerSupport > 0 && m_state.skf) {
-            m_state.skf->LoadFingerDevices();
-            setFingerFlag(true);
-        }
-
-        // 6. One subtree per token.
+    qint32 count = 0;
+    const quint32 found = CerMgrApis::FindAndConnectTokens(count);
+    m_state.tokenCount = qBound(0, count, TProgramState::MaxTokens);
+    if (found != 0) {
+        addErrorNode(root);
         if (root) {
-            for (int i = 0; i < m_state.tokenCount; ++i) {
-                auto* token =
-                    new QTreeWidgetItem(root, QStringList(m_state.TokenInfoTable[i].Label.trimmed()));
-                auto add = [token](const char* key, int image) {
-                    auto* node = new QTreeWidgetItem(token, QStringList(ResStrs::text(key)));
-                    TreeImages::setImage(node, image);
-                };
-                add("Main_Form_btn_SetUPIN", ImgSetUPin);
-                add("Main_Form_btn_SetKeyName", ImgSetKeyName);
-                add("Main_Form_Groupbox", ImgCertificates);
-                if (fingerFlag())
-                    add("F_User_Finger", ImgUserFinger);
-                add("P_Remoteunlock", ImgRemoteUnlock);
-                tv->expandRecursively(tv->indexFromItem(root));
-                tv->expandRecursively(tv->indexFromItem(root->child(0)));
-            }
-            // 7. Select the token list.
-            tv->setCurrentItem(root);
+            m_tree->expandRecursively(m_tree->indexFromItem(root));
+            m_tree->setCurrentItem(root);
         }
+        Q_EMIT showPageRequested(PageId::KeyInfo);
+        finishRefresh(found);
+        return;
+    }
 
-        // 8. Nobody is logged in on the tokens just found.
-        m_state.currentToken = 0;
-        for (int i = 0; i < m_state.tokenCount; ++i)
-            m_state.loginState[i] = 1;
+    // Token nodes only once every token could be read.
+    for (int i = 0; i < m_state.tokenCount; ++i) {
+        const quint32 read = CerMgrApis::ReadTokenInfo(i, m_state.TokenInfoTable[i]);
+        if (read != 0) {
+            addErrorNode(root);
+            finishRefresh(read);
+            return;
+        }
+    }
 
-        // 9. Show the first token.
-        showKeyInfo(0);
-        showPage(0);
-        return quint32(0);
-    }();
+    // The fingerprint side follows the first token, once the device library has settled.
+    setFingerFlag(false);
+    m_fingerSettle->start(m_state.timings.fingerSettle);
+}
+
+void TDiscovery::completeRefresh()
+{
+    if (m_state.TokenInfoTable[0].FingerSupport > 0 && m_state.skf) {
+        m_state.skf->LoadFingerDevices();
+        setFingerFlag(true);
+    }
+
+    if (QTreeWidgetItem* root = tokenRoot()) {
+        for (int i = 0; i < m_state.tokenCount; ++i) {
+            auto* token = new QTreeWidgetItem(root, QStringList(m_state.TokenInfoTable[i].Label.trimmed()));
+            token->setData(0, TNavigator::PageRole, QVariant::fromValue(PageId::KeyInfo));
+            auto add = [token](const char* key, int image, PageId page) {
+                auto* node = new QTreeWidgetItem(token, QStringList(ResStrs::text(key)));
+                TreeImages::setImage(node, image);
+                node->setData(0, TNavigator::PageRole, QVariant::fromValue(page));
+            };
+            add("Main_Form_btn_SetUPIN", ImgSetUPin, PageId::UserPin);
+            add("Main_Form_btn_SetKeyName", ImgSetKeyName, PageId::KeyLabel);
+            add("Main_Form_Groupbox", ImgCertificates, PageId::Cert);
+            if (fingerFlag())
+                add("F_User_Finger", ImgUserFinger, PageId::Finger);
+            add("P_Remoteunlock", ImgRemoteUnlock, PageId::RemoteUnlock);
+            m_tree->expandRecursively(m_tree->indexFromItem(root));
+            m_tree->expandRecursively(m_tree->indexFromItem(root->child(0)));
+        }
+        m_tree->setCurrentItem(root);
+    }
+
+    // Nobody is logged in on the tokens just found; the first one is shown.
+    m_state.currentToken = 0;
+    for (int i = 0; i < m_state.tokenCount; ++i)
+        m_state.loginState[i] = 1;
+    showKeyInfo(0);
+    Q_EMIT showPageRequested(PageId::KeyInfo);
+    finishRefresh(0);
+}
+
+void TDiscovery::finishRefresh(quint32 status)
+{
     m_refreshing = false;
+    const QPointer<TDiscovery> alive(this);
     Q_EMIT refreshed(status);
-    return status;
+    if (!alive || m_libraryStopped)
+        return;
+    switch (m_origin) {
+    case Origin::Start:
+        m_checkInit->start(m_state.timings.checkInit);
+        break;
+    case Origin::Button:
+        if (status == 0)
+            m_checkInit->start(m_state.timings.checkInit);
+        break;
+    case Origin::Retry:
+        if (status != 0) {
+            Q_EMIT closeImportDialogRequested();
+            break;
+        }
+        m_findUSBKey->stop();
+        if (m_state.config.OpenMode == 1)
+            openWebAddress(m_window, m_state.config.URL, m_state.config.BrowserMode);
+        m_checkInit->start(m_state.timings.checkInit);
+        break;
+    }
 }
 
 void TDiscovery::showKeyInfo(int token)
@@ -253,16 +262,15 @@ void TDiscovery::showKeyInfo(int token)
             m_state.skf->GetFingerInfo(m_state.skf->currentApplication(), SKF_USER_TYPE, finger);
         rows += fingerInfoRows(status, finger.RetriesLeft, finger.EnrolledCount);
     }
-    QTableWidget* lv = list();
-    if (!lv)
+    if (!m_list)
         return;
-    lv->setRowCount(0);
-    lv->setRowCount(int(rows.size()));
+    m_list->setRowCount(0);
+    m_list->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
-        lv->setItem(r, 0, new QTableWidgetItem(rows[r].field));
-        lv->setItem(r, 1, new QTableWidgetItem(rows[r].value));
+        m_list->setItem(r, 0, new QTableWidgetItem(rows[r].field));
+        m_list->setItem(r, 1, new QTableWidgetItem(rows[r].value));
     }
-    lv->viewport()->update();
+    m_list->viewport()->update();
 }
 
 void TDiscovery::onArrival(TUSB* usb)
@@ -270,10 +278,13 @@ void TDiscovery::onArrival(TUSB* usb)
     if (!m_libraryReady || !isServedProductId(usb->productId()))
         return;
     m_countdown = 5;
-    const QPointer<TDiscovery> alive(this);
-    waitResponsive(100);
-    if (alive && m_libraryReady)
-        m_findUSBKey->start();
+    m_arrivalWait->start(m_state.timings.arrivalWait);
+}
+
+void TDiscovery::onArrivalSettled()
+{
+    if (m_libraryReady)
+        m_findUSBKey->start(m_state.timings.findUSBKey);
 }
 
 void TDiscovery::onRemoval(TUSB* usb)
@@ -287,7 +298,7 @@ void TDiscovery::onRemoval(TUSB* usb)
     if (allThere)
         return;
     m_countdown = 2;
-    m_findUSBKey->start();
+    m_findUSBKey->start(m_state.timings.findUSBKey);
 }
 
 void TDiscovery::onFindUSBKey()
@@ -300,18 +311,7 @@ void TDiscovery::onFindUSBKey()
         m_findUSBKey->stop();
         return;
     }
-    const QPointer<TDiscovery> alive(this);
-    const quint32 status = refresh();
-    if (!alive)
-        return;
-    if (status != 0) {
-        closeImportDialog();
-        return;
-    }
-    m_findUSBKey->stop();
-    if (m_state.config.OpenMode == 1)
-        openWebAddress(m_window, m_state.config.URL, m_state.config.BrowserMode);
-    m_checkInit->start();
+    beginRefresh(Origin::Retry);
 }
 
 void TDiscovery::onCheckInit()
@@ -331,19 +331,4 @@ void TDiscovery::onCloseProject()
     DialogService::instance().information(m_window, ResStrs::text("K_pkcs11Init_Error"));
     if (m_window)
         m_window->close();
-}
-
-void TDiscovery::onFindKeyRefresh()
-{
-    if (refresh() == 0)
-        m_checkInit->start();
-}
-
-void TDiscovery::closeImportDialog()
-{
-    const QList<QWidget*> windows = QApplication::topLevelWidgets();
-    for (QWidget* w : windows) {
-        if (w->isVisible() && (w->inherits("TIMForm") || w->objectName() == QLatin1String("IMForm")))
-            w->close();
-    }
 }

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "app/PageId.h"
+
 #include <QObject>
 #include <QPointer>
 
-class QAction;
 class QTableWidget;
 class QTimer;
 class QTreeWidget;
@@ -17,68 +18,85 @@ struct TProgramState;
 // navigation tree, fills the key information list and follows the USB notifier's arrivals and
 // removals through the retry timer TFindUSBKey.
 //
-// It finds the window's widgets by name when it needs them (`tv`, `RPC`, `lv`, `AcFindKeyRefresh`,
-// `AcFingerlogon`), so it does not depend on the order in which the window builds them.
+// The window hands in the tree and the list it works on and carries out what discovery asks of it
+// through the signals. Every wait is a timer whose interval comes from the state's timings.
 class TDiscovery : public QObject
 {
     Q_OBJECT
 public:
-    // Status of a refresh asked for while another one is still running.
-    static constexpr quint32 RefreshBusy = 0xFFFFFFFF;
-
-    TDiscovery(TProgramState& state, QWidget* mainWindow);
+    // `window` owns the messages discovery shows, and is closed when the library cannot start.
+    TDiscovery(TProgramState& state, QWidget* window);
     ~TDiscovery() override;
+
+    // The navigation tree (its first root holds the tokens) and the key information list.
+    void setViews(QTreeWidget* tree, QTableWidget* list);
 
     TUSB* notifier() const { return m_usb; }
     bool libraryReady() const { return m_libraryReady; }
-    int countdown() const { return m_countdown; }
+    bool refreshing() const { return m_refreshing; }
 
-    // The library start the window's first showing schedules 300 ms later.
+    // The library start the window's first showing schedules a little later.
     void startLibrary();
     // Releases the notifier and finalizes the library; later calls do nothing.
     void stopLibrary();
 
-    // Finds the tokens again and rebuilds everything shown about them. 0 on success, otherwise the
-    // failing status (1 when no token is found).
-    quint32 refresh();
+    // The key information page's refresh button: finds the tokens again and rebuilds everything
+    // shown about them, then checks their initialization; `refreshed` reports the outcome. Does
+    // nothing while another refresh is still running.
+    void refreshFromButton();
     // Reads token `token` again and lists its properties; a failed read leaves the list as it was.
     void showKeyInfo(int token);
 
 Q_SIGNALS:
-    // Every refresh ends with this, whatever started it.
+    // Every refresh ends with this, whatever started it: 0 on success, otherwise the failing status
+    // (1 when no token is found).
     void refreshed(quint32 status);
     // The login states were just reset; the certificate actions depend on them.
     void loginsForgotten();
+    void showPageRequested(PageId page);
+    // The fingerprint side was switched on or off; the fingerprint login follows it.
+    void fingerFlagChanged(bool on);
+    // A retry found no token: a certificate import in progress has nothing to write to.
+    void closeImportDialogRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    enum class Origin
+    {
+        Start,
+        Button,
+        Retry
+    };
+    void beginRefresh(Origin origin);
+    void completeRefresh();
+    void finishRefresh(quint32 status);
+
     void onArrival(TUSB* usb);
     void onRemoval(TUSB* usb);
+    void onArrivalSettled();
     void onFindUSBKey();
     void onCheckInit();
     void onCloseProject();
-    void onFindKeyRefresh();
 
     void addErrorNode(QTreeWidgetItem* root);
-    void showPage(int index);
     bool fingerFlag() const;
-    // Sets the finger flag and shows or hides the fingerprint login with it.
     void setFingerFlag(bool on);
-    void closeImportDialog();
-    void connectRefreshAction();
-
-    QTreeWidget* tree() const;
-    QTableWidget* list() const;
+    QTreeWidgetItem* tokenRoot() const;
 
     TProgramState& m_state;
     QPointer<QWidget> m_window;
+    QPointer<QTreeWidget> m_tree;
+    QPointer<QTableWidget> m_list;
     TUSB* m_usb = nullptr;
+    QTimer* m_libraryStart;
     QTimer* m_findUSBKey;
     QTimer* m_checkInit;
     QTimer* m_closeProject;
-    QPointer<QAction> m_refreshAction;
+    QTimer* m_arrivalWait;
+    QTimer* m_fingerSettle;
+    Origin m_origin = Origin::Start;
     bool m_libraryReady = false;
     bool m_libraryStopped = false;
     bool m_startScheduled = false;

@@ -1,20 +1,23 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
+class QAction;
 class QTableWidget;
 struct TProgramState;
 
-// Page 0: the properties of the current token as (field, value) rows, and the refresh button.
-class TKeyInfoPage : public QWidget
+// The properties of the current token as (field, value) rows, and the refresh button.
+class TKeyInfoPage : public TPage
 {
     Q_OBJECT
 public:
     explicit TKeyInfoPage(TProgramState& state, QWidget* parent = nullptr);
 
     QTableWidget* list() const { return m_lv; }
+    // Finds the tokens again.
+    QAction* refreshAction() const { return m_refresh; }
 
 private:
-    [[maybe_unused]] TProgramState& m_state;
     QTableWidget* m_lv;
+    QAction* m_refresh = nullptr;
 };

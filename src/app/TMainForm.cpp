@@ -1,32 +1,28 @@
 #include "TMainForm.h"
 
-#include "app/SettingsFile.h"
-#include "app/TAboutPage.h"
+#include "app/PageTable.h"
 #include "app/TDiscovery.h"
 #include "app/TKeyInfoPage.h"
 #include "app/TreeImages.h"
 #include "certs/TCertPage.h"
 #include "finger/TFingerPage.h"
-#include "finger/TFingerPicturesPage.h"
 #include "finger/TSkfBinding.h"
 #include "i18n/CaptionApplier.h"
 #include "i18n/ResStrs.h"
 #include "pinadmin/TInitPage.h"
-#include "pinadmin/TIsoPage.h"
 #include "pinadmin/TKeyLabelPage.h"
 #include "pinadmin/TLoginPage.h"
-#include "pinadmin/TRemoteUnlockPage.h"
 #include "pinadmin/TSoLoginPage.h"
-#include "pinadmin/TSoPinPage.h"
-#include "pinadmin/TUnlockPage.h"
-#include "pinadmin/TUserPinPage.h"
 #include "platform/AppPaths.h"
 #include "platform/ShellOpen.h"
+#include "settings/SettingsFile.h"
 #include "sysinfo/TSystemInfoPage.h"
+#include "ui/TPage.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,10 +36,12 @@
 
 namespace {
 
-QTreeWidgetItem* addRoot(QTreeWidget* tree, const char* key, int image)
+QTreeWidgetItem* addRoot(QTreeWidget* tree, const char* key, int image, std::optional<PageId> page)
 {
     auto* item = new QTreeWidgetItem(tree, {ResStrs::text(key)});
     TreeImages::setImage(item, image);
+    if (page)
+        item->setData(0, TNavigator::PageRole, QVariant::fromValue(*page));
     return item;
 }
 
@@ -59,6 +57,30 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), m_navigator(m_state
     applyCreationSteps();
     // Discovery starts the token library once the window is first shown and owns the USB notifier.
     m_discovery = new TDiscovery(m_state, this);
+    connectDiscovery();
+}
+
+void TMainForm::connectDiscovery()
+{
+    auto* keyInfo = page<TKeyInfoPage>(PageId::KeyInfo);
+    m_discovery->setViews(m_tv, keyInfo->list());
+    connect(keyInfo->refreshAction(), &QAction::triggered, m_discovery, &TDiscovery::refreshFromButton);
+    connect(m_discovery, &TDiscovery::showPageRequested, this, &TMainForm::showPage);
+    connect(m_discovery, &TDiscovery::fingerFlagChanged, this, &TMainForm::setFingerLogonVisible);
+    connect(m_discovery, &TDiscovery::closeImportDialogRequested, this, [this] {
+        if (m_importDialog && m_importDialog->isVisible())
+            m_importDialog->close();
+    });
+}
+
+void TMainForm::setImportDialog(QDialog* dialog)
+{
+    m_importDialog = dialog;
+}
+
+void TMainForm::setFingerLogonVisible(bool on)
+{
+    page<TLoginPage>(PageId::Login)->fingerLogonAction()->setVisible(on);
 }
 
 TMainForm::~TMainForm()
@@ -111,61 +133,41 @@ void TMainForm::buildFrame()
 
     m_setFocusUPIN = new QTimer(this);
     m_setFocusUPIN->setObjectName(QStringLiteral("TSetFocusUPIN"));
-    m_setFocusUPIN->setInterval(100);
     m_setFocusUPIN->setSingleShot(true);
     connect(m_setFocusUPIN, &QTimer::timeout, this, &TMainForm::onSetFocusUPIN);
 }
 
 void TMainForm::createPages()
 {
-    // In page-index order; the page control shows no tabs, only the navigation switches pages.
-    m_rpc->addWidget(new TKeyInfoPage(m_state));
-    m_rpc->addWidget(new TUserPinPage(m_state));
-    m_rpc->addWidget(new TKeyLabelPage(m_state));
-    m_rpc->addWidget(new TLoginPage(m_state));
-    m_rpc->addWidget(new TCertPage(m_state));
-    m_rpc->addWidget(new TSystemInfoPage(m_state));
-    m_rpc->addWidget(new TAboutPage(m_state));
-    m_rpc->addWidget(new TInitPage(m_state));
-    m_rpc->addWidget(new TSoPinPage(m_state));
-    m_rpc->addWidget(new TUnlockPage(m_state));
-    m_rpc->addWidget(new TIsoPage(m_state));
-    m_rpc->addWidget(new TFingerPage(m_state));
-    m_rpc->addWidget(new TFingerPicturesPage(m_state));
-    m_rpc->addWidget(new TSoLoginPage(m_state));
-    m_rpc->addWidget(new TRemoteUnlockPage(m_state));
+    // The page control shows no tabs; only the navigation switches pages.
+    for (const PageTable::Entry& entry : PageTable::entries()) {
+        TPage* page = entry.make(m_state);
+        m_pages[size_t(entry.id)] = page;
+        m_rpc->addWidget(page);
+    }
 }
 
 void TMainForm::applyCreationSteps()
 {
-    // 1. Nobody is logged in.
+    // Nobody is logged in.
     m_state.loginState.fill(0);
-    // 3. The update and the fuller report are not offered.
+    // The update and the fuller report are not offered.
     for (const char* name : {"AcUpdate", "AcSave", "AcMore"})
         for (QAction* action : findChildren<QAction*>(QLatin1String(name)))
             action->setVisible(false);
-    if (auto* system = page<TSystemInfoPage>(SystemPage))
-        system->downloadProgress()->setVisible(false);
-    // 5. Page 0.
-    m_rpc->setCurrentIndex(KeyInfoPage);
-    // 6.
+    page<TSystemInfoPage>(PageId::System)->downloadProgress()->setVisible(false);
+    showPage(PageId::KeyInfo);
     applyCertificateSwitches();
-    // 7.
-    if (auto* init = page<TInitPage>(InitPage))
-        init->setKeyName(QStringLiteral("QX4100"));
-    // 8.
+    page<TInitPage>(PageId::Init)->setKeyName(QStringLiteral("QX4100"));
     buildRoots();
-    // 10. The settings, read once for the life of the window.
+    // The settings, read once for the life of the window.
     m_state.config = TConfigInfo();
     SettingsFile::read(AppPaths::settingsDir() + QLatin1String(SettingsFile::FileName), m_state.config);
-    // 11. and 14.: the initialization page opens on its first inner page, without the fingerprint settings.
-    if (auto* init = page<TInitPage>(InitPage)) {
-        init->pageControl()->setCurrentIndex(0);
-        init->pageControl()->setTabVisible(InitFingerSettingsTab, false);
-    }
-    // 12.
+    // The initialization page opens on its first inner page, without the fingerprint settings.
+    auto* init = page<TInitPage>(PageId::Init);
+    init->pageControl()->setCurrentIndex(0);
+    init->pageControl()->setTabVisible(InitFingerSettingsTab, false);
     loadBanner();
-    // 13.
     startMonitor();
 }
 
@@ -187,9 +189,10 @@ void TMainForm::applyCertificateSwitches()
 void TMainForm::buildRoots()
 {
     m_tv->clear();
-    addRoot(m_tv, "Main_Form_Treeview", 9);
-    addRoot(m_tv, "Main_Form_PopupMenu_CheceSystem", 10);
-    addRoot(m_tv, "Main_Form_PopupMenu_About", 7);
+    // The token list opens no page of its own.
+    addRoot(m_tv, "Main_Form_Treeview", 9, std::nullopt);
+    addRoot(m_tv, "Main_Form_PopupMenu_CheceSystem", 10, PageId::System);
+    addRoot(m_tv, "Main_Form_PopupMenu_About", 7, PageId::About);
 }
 
 void TMainForm::loadBanner()
@@ -216,9 +219,8 @@ void TMainForm::handleCommand(const QString& command)
     if (command == QLatin1String("CLOSE")) {
         close();
     } else if (command == QLatin1String("LoadCert")) {
-        if (m_rpc->currentIndex() == CertPage) {
-            if (auto* refresh = findChild<QAction*>(QStringLiteral("Acrefresh")))
-                refresh->trigger();
+        if (m_rpc->currentWidget() == page(PageId::Cert)) {
+            page<TCertPage>(PageId::Cert)->refreshAction()->trigger();
         } else if (m_state.currentToken >= 0 && m_state.currentToken < int(m_state.loginState.size())) {
             m_state.loginState[size_t(m_state.currentToken)] = 1;
         }
@@ -259,13 +261,12 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::onSetFocusUPIN()
 {
     m_setFocusUPIN->stop();
-    if (auto* login = page<TLoginPage>(LoginPage))
-        login->pinEdit()->setFocus();
+    page<TLoginPage>(PageId::Login)->pinEdit()->setFocus();
 }
 
-void TMainForm::showPage(int index)
+void TMainForm::showPage(PageId id)
 {
-    m_rpc->setCurrentIndex(index);
+    m_rpc->setCurrentWidget(page(id));
 }
 
 void TMainForm::buildSystemReport()
@@ -286,8 +287,7 @@ void TMainForm::showKeyInfo(int token)
 
 void TMainForm::setKeyLabel(const QString& label)
 {
-    if (auto* labelPage = page<TKeyLabelPage>(KeyLabelPage))
-        labelPage->setKeyName(label);
+    page<TKeyLabelPage>(PageId::KeyLabel)->setKeyName(label);
 }
 
 void TMainForm::loadCertificates()
@@ -297,17 +297,15 @@ void TMainForm::loadCertificates()
 
 void TMainForm::prepareLogin(const QString& label)
 {
-    if (auto* login = page<TLoginPage>(LoginPage))
-        login->setKeyName(label);
-    m_setFocusUPIN->start();
+    page<TLoginPage>(PageId::Login)->setKeyName(label);
+    m_setFocusUPIN->start(m_state.timings.setFocusUPIN);
     Q_EMIT loginFingerButtonsRequested();
 }
 
 void TMainForm::showUserFingerNode()
 {
     Q_EMIT userFingerNodeRequested();
-    if (auto* finger = page<TFingerPage>(FingerPage))
-        finger->pageControl()->setTabText(0, ResStrs::text("F_User_Finger"));
+    page<TFingerPage>(PageId::Finger)->pageControl()->setTabText(0, ResStrs::text("F_User_Finger"));
 }
 
 void TMainForm::showFingerPageFor(quint32 pinType)
@@ -317,16 +315,15 @@ void TMainForm::showFingerPageFor(quint32 pinType)
 
 void TMainForm::fillInitPage(bool hideFingerSettings)
 {
-    if (auto* init = page<TInitPage>(InitPage); init && hideFingerSettings)
-        init->pageControl()->setTabVisible(InitFingerSettingsTab, false);
+    if (hideFingerSettings)
+        page<TInitPage>(PageId::Init)->pageControl()->setTabVisible(InitFingerSettingsTab, false);
     Q_EMIT initPageFillRequested(hideFingerSettings);
 }
 
 void TMainForm::prepareSoLogin()
 {
     const int token = m_state.currentToken;
-    if (auto* soLogin = page<TSoLoginPage>(SoLoginPage);
-        soLogin && token >= 0 && token < int(m_state.TokenInfoTable.size()))
-        soLogin->setKeyName(m_state.TokenInfoTable[size_t(token)].Label);
+    if (token >= 0 && token < int(m_state.TokenInfoTable.size()))
+        page<TSoLoginPage>(PageId::SoLogin)->setKeyName(m_state.TokenInfoTable[size_t(token)].Label);
     Q_EMIT soLoginRequested();
 }

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "app/PageId.h"
 #include "app/TNavigationPages.h"
 #include "app/TNavigator.h"
-#include "app/TProgramState.h"
+#include "ui/TProgramState.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStackedWidget>
 
+#include <array>
+
+class QDialog;
 class QLabel;
 class TDiscovery;
+class TPage;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -24,16 +30,6 @@ public:
     static constexpr int ClientHeight = 432;
     static constexpr int BannerHeight = 85;
     static constexpr int TreeWidth = 220;
-    static constexpr int PageCount = 15;
-    // The page control's pages by index.
-    static constexpr int KeyInfoPage = 0;
-    static constexpr int KeyLabelPage = 2;
-    static constexpr int LoginPage = 3;
-    static constexpr int CertPage = 4;
-    static constexpr int SystemPage = 5;
-    static constexpr int InitPage = 7;
-    static constexpr int FingerPage = 11;
-    static constexpr int SoLoginPage = 13;
     // The initialization page's inner page with the fingerprint settings.
     static constexpr int InitFingerSettingsTab = 3;
 
@@ -42,6 +38,10 @@ public:
 
     TProgramState& state() { return m_state; }
     TDiscovery* discovery() const { return m_discovery; }
+    TPage* page(PageId id) const { return m_pages[size_t(id)]; }
+
+    // The certificate import dialog while it is open: a retry that finds no token closes it.
+    void setImportDialog(QDialog* dialog);
 
     // Clears the tree and adds the three roots: token list, system information, about.
     void buildRoots();
@@ -67,17 +67,19 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    template <typename Page> Page* page(int index) const { return qobject_cast<Page*>(m_rpc->widget(index)); }
+    template <typename Page> Page* page(PageId id) const { return qobject_cast<Page*>(page(id)); }
     void buildFrame();
     void createPages();
     void applyCreationSteps();
+    void connectDiscovery();
+    void setFingerLogonVisible(bool on);
     void applyCertificateSwitches();
     void loadBanner();
     void restoreWindow();
     void onSetFocusUPIN();
 
     // TNavigationPages
-    void showPage(int index) override;
+    void showPage(PageId id) override;
     void buildSystemReport() override;
     void matchSkfApplication(const QString& serialNumber) override;
     void showKeyInfo(int token) override;
@@ -94,6 +96,8 @@ private:
     QLabel* m_image1 = nullptr;
     QTreeWidget* m_tv = nullptr;
     QStackedWidget* m_rpc = nullptr;
+    std::array<TPage*, PageCount> m_pages{};
+    QPointer<QDialog> m_importDialog;
     QTimer* m_setFocusUPIN = nullptr;
     TDiscovery* m_discovery = nullptr;
     bool m_centred = false;

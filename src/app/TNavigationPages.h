@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/PageId.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -9,7 +11,7 @@ class TNavigationPages
 public:
     virtual ~TNavigationPages() = default;
 
-    virtual void showPage(int index) = 0;
+    virtual void showPage(PageId page) = 0;
     // System page: build the host report.
     virtual void buildSystemReport() = 0;
     // Make current the SKF application of the token with this serial number.

@@ -1,31 +1,11 @@
 #include "TNavigator.h"
 
 #include "app/TNavigationPages.h"
-#include "app/TProgramState.h"
 #include "finger/TSkfBinding.h"
+#include "ui/TProgramState.h"
 
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
-
-namespace {
-enum Page
-{
-    KeyInfoPage = 0,
-    UserPinPage = 1,
-    KeyLabelPage = 2,
-    LoginPage = 3,
-    CertPage = 4,
-    SystemPage = 5,
-    AboutPage = 6,
-    InitPage = 7,
-    SoPinPage = 8,
-    UnlockPage = 9,
-    IsoPage = 10,
-    FingerPage = 11,
-    SoLoginPage = 13,
-    RemoteUnlockPage = 14,
-};
-} // namespace
 
 TNavigator::TNavigator(TProgramState& state, TNavigationPages& pages) : m_state(state), m_pages(pages) {}
 
@@ -57,117 +37,121 @@ QString TNavigator::tokenLabel(int token) const
     return m_state.TokenInfoTable[size_t(token)].Label;
 }
 
+std::optional<TNavigator::Target> TNavigator::targetAt(int level, int index, bool fingerFlag)
+{
+    using P = PageId;
+    static const P roots[] = {P::KeyInfo, P::System, P::About};
+    static const P functions[] = {P::UserPin, P::KeyLabel, P::Cert, P::Finger, P::RemoteUnlock, P::Init};
+    static const P administration[] = {P::Init, P::SoPin, P::Unlock, P::Iso, P::SoLogin};
+    static const P deep[] = {P::SoLogin, P::Finger, P::Finger};
+    auto at = [index](const auto& table) -> std::optional<Target> {
+        if (index < 0 || index >= int(std::size(table)))
+            return std::nullopt;
+        return Target::of(table[index]);
+    };
+    switch (level) {
+    case 0:
+        // The token list root opens nothing.
+        return index == 0 ? std::nullopt : at(roots);
+    case 1:
+        return Target::of(P::KeyInfo);
+    case 2: {
+        auto target = at(functions);
+        // Without fingerprints the fourth position holds the remote unlock node.
+        if (target && index == 3 && !fingerFlag)
+            target->page = P::RemoteUnlock;
+        return target;
+    }
+    case 3: {
+        auto target = at(administration);
+        if (target && index == 0)
+            target->hideFingerSettings = true;
+        return target;
+    }
+    case 4: {
+        auto target = at(deep);
+        if (target && index > 0)
+            target->pinType = index == 1 ? 1u : 0u;
+        return target;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 void TNavigator::select(const QTreeWidgetItem* node)
 {
     if (!node)
         return;
-    const int lvl = level(node);
-    const int index = indexAmongSiblings(node);
 
     // The token node: the node itself on levels 0 and 1, its level-1 ancestor deeper down.
     const QTreeWidgetItem* tokenNode = node;
     while (level(tokenNode) > 1)
         tokenNode = tokenNode->parent();
     m_state.currentToken = indexAmongSiblings(tokenNode);
-    const int token = m_state.currentToken;
-    const bool knownToken = token >= 0 && token < int(m_state.loginState.size());
 
-    switch (lvl) {
-    case 0:
-        if (index == 1) {
-            m_pages.showPage(SystemPage);
-            m_pages.buildSystemReport();
-        } else if (index == 2) {
-            m_pages.showPage(AboutPage);
-        }
+    std::optional<Target> target;
+    const QVariant page = node->data(0, PageRole);
+    if (page.isValid()) {
+        target = Target::of(page.value<PageId>());
+        if (const QVariant pinType = node->data(0, PinTypeRole); pinType.isValid())
+            target->pinType = pinType.toUInt();
+        target->hideFingerSettings = node->data(0, HideFingerSettingsRole).toBool();
+    } else {
+        target = targetAt(level(node), indexAmongSiblings(node), fingerFlag());
+    }
+    if (target)
+        open(*target, m_state.currentToken);
+}
+
+void TNavigator::open(const Target& target, int token)
+{
+    const bool knownToken = token >= 0 && token < int(m_state.loginState.size());
+    switch (target.page) {
+    case PageId::System:
+        m_pages.showPage(PageId::System);
+        m_pages.buildSystemReport();
         break;
-    case 1:
-        m_pages.showPage(KeyInfoPage);
-        m_state.currentToken = index;
+    case PageId::KeyInfo:
+        m_pages.showPage(PageId::KeyInfo);
         if (knownToken)
             m_pages.matchSkfApplication(m_state.TokenInfoTable[size_t(token)].SerialNumber);
-        m_pages.showKeyInfo(index);
+        m_pages.showKeyInfo(token);
         break;
-    case 2:
-        switch (index) {
-        case 0:
-            m_pages.showPage(UserPinPage);
-            break;
-        case 1:
-            m_pages.setKeyLabel(tokenLabel(token).trimmed());
-            m_pages.showPage(KeyLabelPage);
-            break;
-        case 2:
-            if (knownToken && m_state.loginState[size_t(token)] == 2) {
-                m_pages.loadCertificates();
-                m_pages.showPage(CertPage);
-            } else {
-                m_pages.prepareLogin(tokenLabel(token));
-                m_pages.showPage(LoginPage);
-            }
-            break;
-        case 3:
-            // Without fingerprints this position holds the remote unlock node.
-            if (fingerFlag()) {
-                m_pages.showUserFingerNode();
-                m_pages.showPage(FingerPage);
-            } else {
-                m_pages.showPage(RemoteUnlockPage);
-            }
-            break;
-        case 4:
-            m_pages.showPage(RemoteUnlockPage);
-            break;
-        case 5:
-            m_pages.showPage(InitPage);
-            m_pages.fillInitPage(false);
-            break;
-        default:
-            break;
+    case PageId::KeyLabel:
+        m_pages.setKeyLabel(tokenLabel(token).trimmed());
+        m_pages.showPage(PageId::KeyLabel);
+        break;
+    case PageId::Cert:
+    case PageId::Login:
+        // The certificates need the user's login first.
+        if (target.page == PageId::Cert && knownToken && m_state.loginState[size_t(token)] == 2) {
+            m_pages.loadCertificates();
+            m_pages.showPage(PageId::Cert);
+        } else {
+            m_pages.prepareLogin(tokenLabel(token));
+            m_pages.showPage(PageId::Login);
         }
         break;
-    case 3:
-        switch (index) {
-        case 0:
-            m_pages.showPage(InitPage);
-            m_pages.fillInitPage(true);
-            break;
-        case 1:
-            m_pages.showPage(SoPinPage);
-            break;
-        case 2:
-            m_pages.showPage(UnlockPage);
-            break;
-        case 3:
-            m_pages.showPage(IsoPage);
-            break;
-        case 4:
-            m_pages.showPage(SoLoginPage);
-            m_pages.prepareSoLogin();
-            break;
-        default:
-            break;
+    case PageId::Finger:
+        if (target.pinType) {
+            m_pages.showPage(PageId::Finger);
+            m_pages.showFingerPageFor(*target.pinType);
+        } else {
+            m_pages.showUserFingerNode();
+            m_pages.showPage(PageId::Finger);
         }
         break;
-    case 4:
-        switch (index) {
-        case 0:
-            m_pages.showPage(SoLoginPage);
-            m_pages.prepareSoLogin();
-            break;
-        case 1:
-            m_pages.showPage(FingerPage);
-            m_pages.showFingerPageFor(1);
-            break;
-        case 2:
-            m_pages.showPage(FingerPage);
-            m_pages.showFingerPageFor(0);
-            break;
-        default:
-            break;
-        }
+    case PageId::Init:
+        m_pages.showPage(PageId::Init);
+        m_pages.fillInitPage(target.hideFingerSettings);
+        break;
+    case PageId::SoLogin:
+        m_pages.showPage(PageId::SoLogin);
+        m_pages.prepareSoLogin();
         break;
     default:
+        m_pages.showPage(target.page);
         break;
     }
 }

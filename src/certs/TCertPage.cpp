@@ -1,8 +1,8 @@
 #include "TCertPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 #include "certs/TCertViewer.h"
 #include "token/CerMgrApis.h"
 
@@ -16,7 +16,7 @@
 using namespace PageWidgets;
 
 TCertPage::TCertPage(TProgramState& state, QWidget* parent)
-    : QWidget(parent), m_state(state), m_tvCert(new QTreeWidget(this)), m_pbCert(new QProgressBar(this)),
+    : TPage(state, parent), m_tvCert(new QTreeWidget(this)), m_pbCert(new QProgressBar(this)),
       m_pmCertInfo(new QMenu(this))
 {
     setObjectName(QStringLiteral("TabSheet5"));
@@ -38,7 +38,8 @@ TCertPage::TCertPage(TProgramState& state, QWidget* parent)
     m_pbCert->setValue(0);
     m_pbCert->hide();
 
-    QAction* refresh = action(this, "Acrefresh");
+    m_refresh = action(this, "Acrefresh");
+    QAction* refresh = m_refresh;
     QAction* listCert = action(this, "AcListCert");
     QAction* regCert = action(this, "AcRegCert");
     QAction* inputCert = action(this, "AcInputCert");

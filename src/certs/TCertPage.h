@@ -1,15 +1,16 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
+class QAction;
 class QMenu;
 class QProgressBar;
 class QTreeWidget;
 struct TProgramState;
 
-// Page 4: the logged-in token's containers, certificates and key halves, with the certificate
+// The logged-in token's containers, certificates and key halves, with the certificate
 // actions below them and in the tree's context menu.
-class TCertPage : public QWidget
+class TCertPage : public TPage
 {
     Q_OBJECT
 public:
@@ -18,10 +19,12 @@ public:
     QTreeWidget* tree() const { return m_tvCert; }
     QProgressBar* progressBar() const { return m_pbCert; }
     QMenu* contextMenu() const { return m_pmCertInfo; }
+    // Reads the certificates again.
+    QAction* refreshAction() const { return m_refresh; }
 
 private:
-    [[maybe_unused]] TProgramState& m_state;
     QTreeWidget* m_tvCert;
     QProgressBar* m_pbCert;
     QMenu* m_pmCertInfo;
+    QAction* m_refresh = nullptr;
 };

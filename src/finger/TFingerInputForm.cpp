@@ -2,7 +2,6 @@
 
 #include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
-#include "platform/WaitResponsive.h"
 
 #include <QLabel>
 #include <QMovie>
@@ -13,15 +12,14 @@
 #include <algorithm>
 
 namespace {
-constexpr int PollMs = 200;
 constexpr int CountdownStart = 5;
 } // namespace
 
-TFingerInputForm::TFingerInputForm(TSkfBinding& skf, QWidget* parent)
+TFingerInputForm::TFingerInputForm(TSkfBinding& skf, const TTimings& timings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_skf(skf),
-      m_image(new QLabel(this)), m_hint(new QLabel(this)), m_message(new QLabel(this)),
+      m_timings(timings), m_image(new QLabel(this)), m_hint(new QLabel(this)), m_message(new QLabel(this)),
       m_bar(new QProgressBar(this)), m_run(new QPushButton(this)), m_cancel(new QPushButton(this)),
-      m_start(new QTimer(this)), m_close(new QTimer(this))
+      m_start(new QTimer(this)), m_close(new QTimer(this)), m_poll(new QTimer(this))
 {
     setObjectName(QStringLiteral("TFingerInputForm"));
     setWindowTitle(ResStrs::text("P_FingerInput"));
@@ -48,17 +46,15 @@ TFingerInputForm::TFingerInputForm(TSkfBinding& skf, QWidget* parent)
     m_cancel->setGeometry(213, 228, 100, 25);
     m_cancel->setAutoDefault(false);
     m_start->setObjectName(QStringLiteral("Trun"));
-    m_start->setInterval(1000);
+    m_start->setSingleShot(true);
     m_close->setObjectName(QStringLiteral("TClose"));
-    m_close->setInterval(1000);
+    m_poll->setSingleShot(true);
 
     connect(m_run, &QPushButton::clicked, this, &TFingerInputForm::runEnrollment);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_start, &QTimer::timeout, this, [this] {
-        m_start->stop();
-        runEnrollment();
-    });
+    connect(m_start, &QTimer::timeout, this, &TFingerInputForm::runEnrollment);
     connect(m_close, &QTimer::timeout, this, &TFingerInputForm::closeTick);
+    connect(m_poll, &QTimer::timeout, this, &TFingerInputForm::pollEnrollment);
 }
 
 void TFingerInputForm::setPictures(const QPixmap& ok, const QPixmap& error, const QString& animation)
@@ -80,7 +76,7 @@ void TFingerInputForm::showEvent(QShowEvent* event)
     m_cancel->setEnabled(false);
     m_run->setEnabled(false);
     m_countdown = CountdownStart;
-    m_start->start();
+    m_start->start(m_timings.enrollStart);
 }
 
 void TFingerInputForm::reject()
@@ -123,7 +119,7 @@ void TFingerInputForm::runEnrollment()
         else
             text = ResStrs::format("P_FormatError", m_status);
         showStatus(text, Red, Failure);
-        m_close->start();
+        m_close->start(m_timings.enrollCloseStep);
         m_cancel->setEnabled(true);
         return;
     }
@@ -131,29 +127,41 @@ void TFingerInputForm::runEnrollment()
     m_capturing = true;
     m_run->setEnabled(false);
     m_cancel->setEnabled(false);
-    uint32_t progress = 0;
-    uint32_t seen = 0;
+    m_progressSeen = 0;
+    m_outcomeDue = false;
     m_bar->setValue(0);
-    for (;;) {
-        m_status = m_skf.EnrollFinger(m_application, m_pinType, m_finger, &progress);
-        // One step per growth, whatever the library's scale.
-        if (progress > seen) {
-            m_bar->setValue(std::min(m_bar->value() + 1, m_bar->maximum()));
-            seen = progress;
-        }
-        if (m_status != SAR_FINGER_PENDING)
-            break;
-        waitResponsive(PollMs);
-    }
-    m_bar->setValue(m_bar->maximum());
-    m_bar->repaint();
-    waitResponsive(PollMs);
-    m_capturing = false;
+    pollEnrollment();
+}
 
+void TFingerInputForm::pollEnrollment()
+{
+    if (m_outcomeDue) {
+        finishEnrollment();
+        return;
+    }
+    uint32_t progress = m_progressSeen;
+    m_status = m_skf.EnrollFinger(m_application, m_pinType, m_finger, &progress);
+    // One step per growth, whatever the library's scale.
+    if (progress > m_progressSeen) {
+        m_bar->setValue(std::min(m_bar->value() + 1, m_bar->maximum()));
+        m_progressSeen = progress;
+    }
+    if (m_status != SAR_FINGER_PENDING) {
+        // The full bar stays a moment before the outcome replaces the animation.
+        m_bar->setValue(m_bar->maximum());
+        m_outcomeDue = true;
+    }
+    m_poll->start(m_timings.enrollPoll);
+}
+
+void TFingerInputForm::finishEnrollment()
+{
+    m_capturing = false;
+    m_outcomeDue = false;
     switch (m_status) {
     case SAR_OK:
         showStatus(ResStrs::text("F_Input_OK"), Blue, Success);
-        m_close->start();
+        m_close->start(m_timings.enrollCloseStep);
         m_cancel->setEnabled(true);
         break;
     case SAR_FINGER_FAILED:
@@ -163,12 +171,12 @@ void TFingerInputForm::runEnrollment()
         break;
     case SAR_FINGER_EXIST:
         showStatus(ResStrs::text("F_Input_Exist"), Red, Failure);
-        m_close->start();
+        m_close->start(m_timings.enrollCloseStep);
         m_cancel->setEnabled(true);
         break;
     default:
         showStatus(ResStrs::format("P_FormatError", m_status), Red, Failure);
-        m_close->start();
+        m_close->start(m_timings.enrollCloseStep);
         m_cancel->setEnabled(true);
         break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SKF.h"
+#include "platform/TTimings.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -16,13 +17,13 @@ class QTimer;
 class TSkfBinding;
 
 // Enrolls one finger of the user or the administrator: starts by itself a second after it is shown,
-// takes samples while the bar advances, shows the outcome and closes itself a few seconds after a
-// final one. It cannot be closed while capturing.
+// polls the sensor on a timer while the bar advances, shows the outcome and closes itself a few
+// seconds after a final one. It cannot be closed while capturing.
 class TFingerInputForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TFingerInputForm(TSkfBinding& skf, QWidget* parent = nullptr);
+    explicit TFingerInputForm(TSkfBinding& skf, const TTimings& timings = {}, QWidget* parent = nullptr);
 
     void setFingerNumber(uint32_t finger) { m_finger = finger; }
     void setApplication(HAPPLICATION application) { m_application = application; }
@@ -49,16 +50,21 @@ private:
         Animation = 2
     };
     void runEnrollment();
+    void pollEnrollment();
+    void finishEnrollment();
     void showStatus(const QString& text, Colour colour, Picture picture);
     void closeTick();
 
     TSkfBinding& m_skf;
+    TTimings m_timings;
     uint32_t m_finger = 0;
     HAPPLICATION m_application = nullptr;
     uint32_t m_pinType = SKF_USER_TYPE;
     uint32_t m_status = SAR_OK;
     int m_countdown = 5;
     bool m_capturing = false;
+    uint32_t m_progressSeen = 0;
+    bool m_outcomeDue = false;
     QPixmap m_ok;
     QPixmap m_error;
     QString m_animationFile;
@@ -71,5 +77,7 @@ private:
     QPushButton* m_cancel;
     QTimer* m_start;
     QTimer* m_close;
+    // Drives the capture: the next sample, then the pause before the outcome is shown.
+    QTimer* m_poll;
     QMovie* m_movie = nullptr;
 };

@@ -1,8 +1,8 @@
 #include "TFingerPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,7 +21,7 @@ constexpr int kFingerTop = 26;
 } // namespace
 
 TFingerPage::TFingerPage(TProgramState& state, QWidget* parent)
-    : QWidget(parent), m_state(state), m_pcFinger(new QTabWidget(this))
+    : TPage(state, parent), m_pcFinger(new QTabWidget(this))
 {
     setObjectName(QStringLiteral("TabSheet15"));
     m_pcFinger->setObjectName(QStringLiteral("PCFinger"));

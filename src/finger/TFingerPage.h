@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 class QTabWidget;
 class QToolButton;
 struct TProgramState;
 
-// Page 11: the ten fingers of the user or the administrator over a picture of two hands, and
+// The ten fingers of the user or the administrator over a picture of two hands, and
 // the test, unblock and delete-all buttons.
-class TFingerPage : public QWidget
+class TFingerPage : public TPage
 {
     Q_OBJECT
 public:
@@ -19,7 +19,6 @@ public:
     QToolButton* fingerButton(int finger) const;
 
 private:
-    [[maybe_unused]] TProgramState& m_state;
     QTabWidget* m_pcFinger;
     QToolButton* m_fingers[10] = {};
 };

@@ -1,13 +1,12 @@
 #include "TFingerPicturesPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TProgramState.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 
-TFingerPicturesPage::TFingerPicturesPage(TProgramState& state, QWidget* parent)
-    : QWidget(parent), m_state(state)
+TFingerPicturesPage::TFingerPicturesPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet17"));
 

@@ -1,17 +1,14 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 struct TProgramState;
 
-// Page 12, never shown: holds the success, failure and animated fingerprint pictures that the
+// Never shown: holds the success, failure and animated fingerprint pictures that the
 // fingerprint dialogs use.
-class TFingerPicturesPage : public QWidget
+class TFingerPicturesPage : public TPage
 {
     Q_OBJECT
 public:
     explicit TFingerPicturesPage(TProgramState& state, QWidget* parent = nullptr);
-
-private:
-    [[maybe_unused]] TProgramState& m_state;
 };

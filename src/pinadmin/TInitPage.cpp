@@ -1,8 +1,8 @@
 #include "TInitPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -79,7 +79,7 @@ QWidget* makeField(QWidget* tab, const InitField& f, QLabel** range)
 } // namespace
 
 TInitPage::TInitPage(TProgramState& state, QWidget* parent)
-    : QWidget(parent), m_state(state), m_pcInit(new QTabWidget(this))
+    : TPage(state, parent), m_pcInit(new QTabWidget(this))
 {
     setObjectName(QStringLiteral("TabSheet8"));
     m_pcInit->setObjectName(QStringLiteral("PCInit"));

@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 class QLineEdit;
 class QTabWidget;
 struct TProgramState;
 
-// Page 7: the values a token is initialized with, on four inner pages (base information, SO PIN,
+// The values a token is initialized with, on four inner pages (base information, SO PIN,
 // user PIN, fingerprint settings), and the initialize button.
-class TInitPage : public QWidget
+class TInitPage : public TPage
 {
     Q_OBJECT
 public:
@@ -18,7 +18,6 @@ public:
     void setKeyName(const QString& label);
 
 private:
-    [[maybe_unused]] TProgramState& m_state;
     QTabWidget* m_pcInit;
     QLineEdit* m_edtInitKeyName = nullptr;
 };

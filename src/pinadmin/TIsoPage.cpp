@@ -1,8 +1,8 @@
 #include "TIsoPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,7 +14,7 @@
 
 using namespace PageWidgets;
 
-TIsoPage::TIsoPage(TProgramState& state, QWidget* parent) : QWidget(parent), m_state(state)
+TIsoPage::TIsoPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet11"));
 

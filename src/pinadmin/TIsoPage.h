@@ -1,16 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 struct TProgramState;
 
-// Page 10: write an ISO image into the token's CD-ROM partition.
-class TIsoPage : public QWidget
+// Write an ISO image into the token's CD-ROM partition.
+class TIsoPage : public TPage
 {
     Q_OBJECT
 public:
     explicit TIsoPage(TProgramState& state, QWidget* parent = nullptr);
-
-private:
-    [[maybe_unused]] TProgramState& m_state;
 };

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 class QLineEdit;
 struct TProgramState;
 
-// Page 2: give the token a new label.
-class TKeyLabelPage : public QWidget
+// Give the token a new label.
+class TKeyLabelPage : public TPage
 {
     Q_OBJECT
 public:
@@ -16,6 +16,5 @@ public:
     void setKeyName(const QString& label);
 
 private:
-    [[maybe_unused]] TProgramState& m_state;
     QLineEdit* m_edtKeyName;
 };

@@ -1,8 +1,8 @@
 #include "TLoginPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -12,7 +12,7 @@
 
 using namespace PageWidgets;
 
-TLoginPage::TLoginPage(TProgramState& state, QWidget* parent) : QWidget(parent), m_state(state)
+TLoginPage::TLoginPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet4"));
 
@@ -24,13 +24,14 @@ TLoginPage::TLoginPage(TProgramState& state, QWidget* parent) : QWidget(parent),
     addRow(form, nullptr, m_lkeyname);
     addRow(form, label(box, "RzLabel1"), m_edtUPIN, label(box, "Label10", QStringLiteral("0")));
 
+    m_fingerLogon = action(this, "AcFingerlogon");
     auto* cancel = action(this, "AcCancel");
     // The page's cancel button answers Esc anywhere on the page.
     cancel->setShortcut(Qt::Key_Escape);
     cancel->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(cancel);
     addButtons(form, {button(box, "btnlogon", action(this, "AcLogin")), button(box, "RzButton3", cancel),
-                      button(box, "Button20", action(this, "AcFingerlogon"))});
+                      button(box, "Button20", m_fingerLogon)});
 }
 
 void TLoginPage::setKeyName(const QString& label)

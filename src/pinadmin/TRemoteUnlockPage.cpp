@@ -1,8 +1,8 @@
 #include "TRemoteUnlockPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,7 +12,7 @@
 
 using namespace PageWidgets;
 
-TRemoteUnlockPage::TRemoteUnlockPage(TProgramState& state, QWidget* parent) : QWidget(parent), m_state(state)
+TRemoteUnlockPage::TRemoteUnlockPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet20"));
 

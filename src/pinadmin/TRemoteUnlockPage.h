@@ -1,16 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 struct TProgramState;
 
-// Page 14: unlock the user PIN by challenge and response.
-class TRemoteUnlockPage : public QWidget
+// Unlock the user PIN by challenge and response.
+class TRemoteUnlockPage : public TPage
 {
     Q_OBJECT
 public:
     explicit TRemoteUnlockPage(TProgramState& state, QWidget* parent = nullptr);
-
-private:
-    [[maybe_unused]] TProgramState& m_state;
 };

@@ -1,8 +1,8 @@
 #include "TSoLoginPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -12,7 +12,7 @@
 
 using namespace PageWidgets;
 
-TSoLoginPage::TSoLoginPage(TProgramState& state, QWidget* parent) : QWidget(parent), m_state(state)
+TSoLoginPage::TSoLoginPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet18"));
 

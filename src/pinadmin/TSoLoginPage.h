@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 class QLabel;
 struct TProgramState;
 
-// Page 13: administrator login with the SO PIN (or by fingerprint) for the fingerprint
+// Administrator login with the SO PIN (or by fingerprint) for the fingerprint
 // administration.
-class TSoLoginPage : public QWidget
+class TSoLoginPage : public TPage
 {
     Q_OBJECT
 public:
@@ -17,6 +17,5 @@ public:
     void setKeyName(const QString& label);
 
 private:
-    [[maybe_unused]] TProgramState& m_state;
     QLabel* m_lFingerKeyName;
 };

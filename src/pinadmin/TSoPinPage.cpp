@@ -1,8 +1,8 @@
 #include "TSoPinPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,7 +11,7 @@
 
 using namespace PageWidgets;
 
-TSoPinPage::TSoPinPage(TProgramState& state, QWidget* parent) : QWidget(parent), m_state(state)
+TSoPinPage::TSoPinPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet9"));
 

@@ -1,16 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 struct TProgramState;
 
-// Page 8: change the SO PIN.
-class TSoPinPage : public QWidget
+// Change the SO PIN.
+class TSoPinPage : public TPage
 {
     Q_OBJECT
 public:
     explicit TSoPinPage(TProgramState& state, QWidget* parent = nullptr);
-
-private:
-    [[maybe_unused]] TProgramState& m_state;
 };

@@ -1,8 +1,8 @@
 #include "TUnlockPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,7 +11,7 @@
 
 using namespace PageWidgets;
 
-TUnlockPage::TUnlockPage(TProgramState& state, QWidget* parent) : QWidget(parent), m_state(state)
+TUnlockPage::TUnlockPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet10"));
 

@@ -1,16 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 struct TProgramState;
 
-// Page 9: reset a blocked user PIN with the SO PIN.
-class TUnlockPage : public QWidget
+// Reset a blocked user PIN with the SO PIN.
+class TUnlockPage : public TPage
 {
     Q_OBJECT
 public:
     explicit TUnlockPage(TProgramState& state, QWidget* parent = nullptr);
-
-private:
-    [[maybe_unused]] TProgramState& m_state;
 };

@@ -1,16 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 struct TProgramState;
 
-// Page 1: change the user PIN, knowing the old one.
-class TUserPinPage : public QWidget
+// Change the user PIN, knowing the old one.
+class TUserPinPage : public TPage
 {
     Q_OBJECT
 public:
     explicit TUserPinPage(TProgramState& state, QWidget* parent = nullptr);
-
-private:
-    [[maybe_unused]] TProgramState& m_state;
 };

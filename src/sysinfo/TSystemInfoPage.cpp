@@ -1,8 +1,8 @@
 #include "TSystemInfoPage.h"
 
-#include "app/PageWidgets.h"
-#include "app/TActionButton.h"
-#include "app/TProgramState.h"
+#include "ui/PageWidgets.h"
+#include "ui/TActionButton.h"
+#include "ui/TProgramState.h"
 
 #include <QHBoxLayout>
 #include <QProgressBar>
@@ -12,7 +12,7 @@
 using namespace PageWidgets;
 
 TSystemInfoPage::TSystemInfoPage(TProgramState& state, QWidget* parent)
-    : QWidget(parent), m_state(state), m_list(PageWidgets::reportList(this, "LVSystemInfo", 150, 240)),
+    : TPage(state, parent), m_list(PageWidgets::reportList(this, "LVSystemInfo", 150, 240)),
       m_progress(new QProgressBar(this))
 {
     setObjectName(QStringLiteral("TabSheet6"));

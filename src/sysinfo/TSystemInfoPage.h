@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/TPage.h"
 
 class QProgressBar;
 class QTableWidget;
 struct TProgramState;
 
-// Page 5: the host report as (check, state) rows, with re-check, save and update below it.
-class TSystemInfoPage : public QWidget
+// The host report as (check, state) rows, with re-check, save and update below it.
+class TSystemInfoPage : public TPage
 {
     Q_OBJECT
 public:
@@ -17,7 +17,6 @@ public:
     QProgressBar* downloadProgress() const { return m_progress; }
 
 private:
-    [[maybe_unused]] TProgramState& m_state;
     QTableWidget* m_list;
     QProgressBar* m_progress;
 };

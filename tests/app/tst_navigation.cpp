@@ -1,8 +1,8 @@
 #include "TestEnv.h"
 #include "app/TNavigationPages.h"
 #include "app/TNavigator.h"
-#include "app/TProgramState.h"
 #include "finger/TSkfBinding.h"
+#include "ui/TProgramState.h"
 
 #include <QStringList>
 #include <QTest>
@@ -10,13 +10,50 @@
 
 namespace {
 
+QString nameOf(PageId page)
+{
+    switch (page) {
+    case PageId::KeyInfo:
+        return QStringLiteral("KeyInfo");
+    case PageId::UserPin:
+        return QStringLiteral("UserPin");
+    case PageId::KeyLabel:
+        return QStringLiteral("KeyLabel");
+    case PageId::Login:
+        return QStringLiteral("Login");
+    case PageId::Cert:
+        return QStringLiteral("Cert");
+    case PageId::System:
+        return QStringLiteral("System");
+    case PageId::About:
+        return QStringLiteral("About");
+    case PageId::Init:
+        return QStringLiteral("Init");
+    case PageId::SoPin:
+        return QStringLiteral("SoPin");
+    case PageId::Unlock:
+        return QStringLiteral("Unlock");
+    case PageId::Iso:
+        return QStringLiteral("Iso");
+    case PageId::Finger:
+        return QStringLiteral("Finger");
+    case PageId::FingerPictures:
+        return QStringLiteral("FingerPictures");
+    case PageId::SoLogin:
+        return QStringLiteral("SoLogin");
+    case PageId::RemoteUnlock:
+        return QStringLiteral("RemoteUnlock");
+    }
+    return QString();
+}
+
 // Writes down every request in order.
 class RecordingPages : public TNavigationPages
 {
 public:
     QStringList calls;
 
-    void showPage(int index) override { calls << QStringLiteral("page %1").arg(index); }
+    void showPage(PageId page) override { calls << QStringLiteral("page ") + nameOf(page); }
     void buildSystemReport() override { calls << QStringLiteral("report"); }
     void matchSkfApplication(const QString& serial) override { calls << QStringLiteral("skf ") + serial; }
     void showKeyInfo(int token) override { calls << QStringLiteral("keyinfo %1").arg(token); }
@@ -73,39 +110,40 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("calls");
 
         QTest::newRow("token list root keeps the page") << "0" << false << 1 << 0 << QStringList();
-        QTest::newRow("system root") << "1" << false << 1 << 1 << QStringList{"page 5", "report"};
-        QTest::newRow("about root") << "2" << false << 1 << 2 << QStringList{"page 6"};
+        QTest::newRow("system root") << "1" << false << 1 << 1 << QStringList{"page System", "report"};
+        QTest::newRow("about root") << "2" << false << 1 << 2 << QStringList{"page About"};
         QTest::newRow("token 1") << "0/1" << false << 1 << 1
-                                 << QStringList{"page 0", "skf SN-1-0123456789", "keyinfo 1"};
+                                 << QStringList{"page KeyInfo", "skf SN-1-0123456789", "keyinfo 1"};
         QTest::newRow("token 0") << "0/0" << false << 1 << 0
-                                 << QStringList{"page 0", "skf SN-0-0123456789", "keyinfo 0"};
-        QTest::newRow("PIN change") << "0/1/0" << false << 1 << 1 << QStringList{"page 1"};
+                                 << QStringList{"page KeyInfo", "skf SN-0-0123456789", "keyinfo 0"};
+        QTest::newRow("PIN change") << "0/1/0" << false << 1 << 1 << QStringList{"page UserPin"};
         QTest::newRow("label change, label trimmed")
-            << "0/1/1" << false << 1 << 1 << QStringList{"label [Key One]", "page 2"};
+            << "0/1/1" << false << 1 << 1 << QStringList{"label [Key One]", "page KeyLabel"};
         QTest::newRow("certificates, not logged in")
-            << "0/1/2" << false << 1 << 1 << QStringList{"login [ Key One ]", "page 3"};
+            << "0/1/2" << false << 1 << 1 << QStringList{"login [ Key One ]", "page Login"};
         QTest::newRow("certificates, no login state")
-            << "0/1/2" << false << 0 << 1 << QStringList{"login [ Key One ]", "page 3"};
+            << "0/1/2" << false << 0 << 1 << QStringList{"login [ Key One ]", "page Login"};
         QTest::newRow("certificates, logged in")
-            << "0/1/2" << false << 2 << 1 << QStringList{"certs", "page 4"};
+            << "0/1/2" << false << 2 << 1 << QStringList{"certs", "page Cert"};
         QTest::newRow("fourth function with fingerprints")
-            << "0/1/3" << true << 1 << 1 << QStringList{"userfinger", "page 11"};
+            << "0/1/3" << true << 1 << 1 << QStringList{"userfinger", "page Finger"};
         QTest::newRow("fourth function without fingerprints is remote unlock")
-            << "0/1/3" << false << 1 << 1 << QStringList{"page 14"};
-        QTest::newRow("fifth function") << "0/1/4" << true << 1 << 1 << QStringList{"page 14"};
-        QTest::newRow("sixth function") << "0/1/5" << false << 1 << 1 << QStringList{"page 7", "init"};
+            << "0/1/3" << false << 1 << 1 << QStringList{"page RemoteUnlock"};
+        QTest::newRow("fifth function") << "0/1/4" << true << 1 << 1 << QStringList{"page RemoteUnlock"};
+        QTest::newRow("sixth function") << "0/1/5" << false << 1 << 1 << QStringList{"page Init", "init"};
         QTest::newRow("level 3 index 0")
-            << "0/1/0/0" << false << 1 << 1 << QStringList{"page 7", "init hide"};
-        QTest::newRow("level 3 index 1") << "0/1/0/1" << false << 1 << 1 << QStringList{"page 8"};
-        QTest::newRow("level 3 index 2") << "0/1/0/2" << false << 1 << 1 << QStringList{"page 9"};
-        QTest::newRow("level 3 index 3") << "0/1/0/3" << false << 1 << 1 << QStringList{"page 10"};
-        QTest::newRow("level 3 index 4") << "0/1/0/4" << false << 1 << 1 << QStringList{"page 13", "sologin"};
+            << "0/1/0/0" << false << 1 << 1 << QStringList{"page Init", "init hide"};
+        QTest::newRow("level 3 index 1") << "0/1/0/1" << false << 1 << 1 << QStringList{"page SoPin"};
+        QTest::newRow("level 3 index 2") << "0/1/0/2" << false << 1 << 1 << QStringList{"page Unlock"};
+        QTest::newRow("level 3 index 3") << "0/1/0/3" << false << 1 << 1 << QStringList{"page Iso"};
+        QTest::newRow("level 3 index 4")
+            << "0/1/0/4" << false << 1 << 1 << QStringList{"page SoLogin", "sologin"};
         QTest::newRow("level 4 index 0")
-            << "0/1/0/0/0" << false << 1 << 1 << QStringList{"page 13", "sologin"};
+            << "0/1/0/0/0" << false << 1 << 1 << QStringList{"page SoLogin", "sologin"};
         QTest::newRow("level 4 index 1")
-            << "0/1/0/0/1" << false << 1 << 1 << QStringList{"page 11", "finger 1"};
+            << "0/1/0/0/1" << false << 1 << 1 << QStringList{"page Finger", "finger 1"};
         QTest::newRow("level 4 index 2")
-            << "0/1/0/0/2" << false << 1 << 1 << QStringList{"page 11", "finger 0"};
+            << "0/1/0/0/2" << false << 1 << 1 << QStringList{"page Finger", "finger 0"};
     }
     void select()
     {
@@ -138,6 +176,41 @@ private Q_SLOTS:
         QCOMPARE(state.currentToken, currentToken);
     }
 
+    void nodeIdentityWinsOverPosition_data()
+    {
+        QTest::addColumn<QVariant>("page");
+        QTest::addColumn<QVariant>("pinType");
+        QTest::addColumn<QStringList>("calls");
+        // Placed where position alone would open the PIN change page.
+        QTest::newRow("remote unlock")
+            << QVariant::fromValue(PageId::RemoteUnlock) << QVariant() << QStringList{"page RemoteUnlock"};
+        QTest::newRow("user's fingerprint node")
+            << QVariant::fromValue(PageId::Finger) << QVariant() << QStringList{"userfinger", "page Finger"};
+        QTest::newRow("administrator's fingerprints")
+            << QVariant::fromValue(PageId::Finger) << QVariant(0u) << QStringList{"page Finger", "finger 0"};
+        QTest::newRow("certificates, not logged in") << QVariant::fromValue(PageId::Cert) << QVariant()
+                                                     << QStringList{"login [ Key One ]", "page Login"};
+    }
+    void nodeIdentityWinsOverPosition()
+    {
+        QFETCH(QVariant, page);
+        QFETCH(QVariant, pinType);
+        QFETCH(QStringList, calls);
+        TProgramState state;
+        state.TokenInfoTable[1].Label = QStringLiteral(" Key One ");
+        state.loginState[1] = 1;
+        QTreeWidget tree;
+        buildTree(tree);
+        QTreeWidgetItem* node = nodeAt(tree, QStringLiteral("0/1/0"));
+        node->setData(0, TNavigator::PageRole, page);
+        if (pinType.isValid())
+            node->setData(0, TNavigator::PinTypeRole, pinType);
+        RecordingPages pages;
+        TNavigator(state, pages).select(node);
+        QCOMPARE(pages.calls, calls);
+        QCOMPARE(state.currentToken, 1);
+    }
+
     void nothingSelectedChangesNothing()
     {
         TProgramState state;
@@ -161,7 +234,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             new QTreeWidgetItem(list->child(TProgramState::MaxTokens + 2), {"f"});
         navigator.select(list->child(TProgramState::MaxTokens + 2)->child(2));
-        QCOMPARE(pages.calls, QStringList({"login []", "page 3"}));
+        QCOMPARE(pages.calls, QStringList({"login []", "page Login"}));
         navigator.select(list->child(TProgramState::MaxTokens + 2)->child(1));
         QCOMPARE(state.currentToken, TProgramState::MaxTokens + 2);
     }

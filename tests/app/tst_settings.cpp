@@ -1,8 +1,8 @@
 #include "RecordingShell.h"
 #include "TestEnv.h"
 #include "app/OpenWebAddress.h"
-#include "app/SettingsFile.h"
 #include "i18n/ResStrs.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "TestEnv.h"
-#include "app/SettingsFile.h"
 #include "app/StartUp.h"
 #include "app/TMainForm.h"
 #include "i18n/ResStrs.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/HollinRunOnce.h"
+#include "settings/SettingsFile.h"
 
 #include <QAction>
 #include <QDir>

@@ -2,7 +2,6 @@
 #include "app/TAboutPage.h"
 #include "app/TKeyInfoPage.h"
 #include "app/TMainForm.h"
-#include "app/TProgramState.h"
 #include "certs/TCertPage.h"
 #include "finger/TFingerPage.h"
 #include "finger/TFingerPicturesPage.h"
@@ -18,6 +17,7 @@
 #include "pinadmin/TUnlockPage.h"
 #include "pinadmin/TUserPinPage.h"
 #include "sysinfo/TSystemInfoPage.h"
+#include "ui/TProgramState.h"
 
 #include <QAbstractButton>
 #include <QAction>

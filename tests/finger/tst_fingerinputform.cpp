@@ -1,6 +1,7 @@
 // The enrollment dialog against the scriptable SKF library.
 #include "FakeSkf.h"
 #include "TestEnv.h"
+#include "TestTimings.h"
 #include "finger/TFingerInputForm.h"
 #include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
@@ -25,13 +26,17 @@ class TstFingerInputForm : public QObject
         TestEnv env{false};
         FakeSkf fake{QStringLiteral(FAKESKF_PATH), env.appDir()};
         TSkfBinding skf{env.appDir()};
-        TFingerInputForm dialog{skf};
+        TFingerInputForm dialog;
         QSignalSpy bar{dialog.findChild<QProgressBar*>(QStringLiteral("PB")), &QProgressBar::valueChanged};
+        // The close button's caption after each tick of the closing countdown.
+        QStringList closeTexts;
 
-        Fixture()
+        explicit Fixture(const TTimings& timings = testTimings()) : dialog(skf, timings)
         {
             dialog.setFingerNumber(3);
             dialog.setPinType(SKF_ADMIN_TYPE);
+            QObject::connect(closer(), &QTimer::timeout, &dialog,
+                             [this] { closeTexts << button("btnCancel")->text(); });
         }
         QLabel* message() { return dialog.findChild<QLabel*>(QStringLiteral("LMsg")); }
         QPushButton* button(const char* name) { return dialog.findChild<QPushButton*>(QLatin1String(name)); }
@@ -75,11 +80,17 @@ private Q_SLOTS:
             f.fake.push("SKF_EnrollFinger", status, progress);
         f.dialog.show();
         QVERIFY(!f.button("btnCancel")->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(f.message()->text(), text, 5000);
+        QTRY_COMPARE(f.message()->text(), text);
         QCOMPARE(f.barSteps(), steps);
         QCOMPARE(f.button("btnRun")->isEnabled(), retry);
         QVERIFY(f.button("btnCancel")->isEnabled());
-        QCOMPARE(f.closer()->isActive(), countdown);
+        if (countdown) {
+            QTRY_VERIFY(!f.dialog.isVisible());
+            QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
+        } else {
+            QVERIFY(!f.closer()->isActive());
+            QVERIFY(f.dialog.isVisible());
+        }
         QVERIFY(f.fake.log().contains(QLatin1String("SKF_EnrollFingerInit(null,0,3)")));
     }
 
@@ -98,32 +109,33 @@ private Q_SLOTS:
         Fixture f;
         f.fake.push("SKF_EnrollFingerInit", status);
         f.dialog.show();
-        QTRY_COMPARE_WITH_TIMEOUT(f.message()->text(), text, 5000);
+        QTRY_COMPARE(f.message()->text(), text);
         QVERIFY(!f.button("btnRun")->isEnabled());
         QVERIFY(f.barSteps().isEmpty());
         QVERIFY(!f.fake.log().contains(QLatin1String("SKF_EnrollFinger(")));
-        QTRY_COMPARE_WITH_TIMEOUT(f.button("btnCancel")->text(),
-                                  ResStrs::text("P_Btn_Close") + QStringLiteral("(5)"), 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.button("btnCancel")->text(),
-                                  ResStrs::text("P_Btn_Close") + QStringLiteral("(1)"), 6000);
-        QVERIFY(f.dialog.isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!f.dialog.isVisible(), 3000);
+        QTRY_VERIFY(!f.dialog.isVisible());
         QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
+        // Five counted steps, then the tick that closes it.
+        QStringList counted;
+        for (int n = 5; n >= 1; --n)
+            counted << ResStrs::text("P_Btn_Close") + QStringLiteral("(%1)").arg(n);
+        QCOMPARE(f.closeTexts, counted << counted.last());
     }
 
     void retryAfterFailedCapture()
     {
-        Fixture f;
+        // A countdown too slow to end by itself: the user closes the dialog during it.
+        TTimings timings = testTimings();
+        timings.enrollCloseStep = 60 * 60 * 1000;
+        Fixture f(timings);
         f.fake.push("SKF_EnrollFinger", SAR_FINGER_FAILED, 0);
         f.dialog.show();
-        QTRY_COMPARE_WITH_TIMEOUT(f.message()->text(), ResStrs::text("F_Input_Error"), 5000);
+        QTRY_COMPARE(f.message()->text(), ResStrs::text("F_Input_Error"));
         QVERIFY(!f.closer()->isActive()); // waits for the user
         f.fake.push("SKF_EnrollFinger", SAR_OK, 1);
         QTest::mouseClick(f.button("btnRun"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(f.message()->text(), ResStrs::text("F_Input_OK"), 5000);
+        QTRY_COMPARE(f.message()->text(), ResStrs::text("F_Input_OK"));
         QVERIFY(f.closer()->isActive());
-        QTRY_COMPARE_WITH_TIMEOUT(f.button("btnCancel")->text(),
-                                  ResStrs::text("P_Btn_Close") + QStringLiteral("(5)"), 3000);
         QTest::mouseClick(f.button("btnCancel"), Qt::LeftButton);
         QVERIFY(!f.dialog.isVisible());
         QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
@@ -131,22 +143,17 @@ private Q_SLOTS:
 
     void escapeDoesNotEndACapture()
     {
-        Fixture f;
-        for (int i = 0; i < 10; ++i)
+        TTimings timings = testTimings();
+        timings.enrollPoll = 10; // a capture of a few hundred milliseconds
+        Fixture f(timings);
+        for (int i = 0; i < 30; ++i)
             f.fake.push("SKF_EnrollFinger", SAR_FINGER_PENDING, uint32_t(i));
-        f.fake.push("SKF_EnrollFinger", SAR_OK, 10);
-        // Escape arrives while the dialog is polling (from a second after it is shown, for two seconds).
-        bool capturing = false;
-        bool stillOpen = false;
-        QTimer::singleShot(1500, &f.dialog, [&] {
-            capturing = !f.barSteps().isEmpty() && !f.button("btnCancel")->isEnabled();
-            QTest::keyClick(&f.dialog, Qt::Key_Escape);
-            stillOpen = f.dialog.isVisible();
-        });
+        f.fake.push("SKF_EnrollFinger", SAR_OK, 30);
         f.dialog.show();
-        QTRY_VERIFY_WITH_TIMEOUT(capturing, 5000);
-        QVERIFY(stillOpen);
-        QTRY_COMPARE_WITH_TIMEOUT(f.message()->text(), ResStrs::text("F_Input_OK"), 5000);
+        QTRY_VERIFY(!f.barSteps().isEmpty() && !f.button("btnCancel")->isEnabled());
+        QTest::keyClick(&f.dialog, Qt::Key_Escape);
+        QVERIFY(f.dialog.isVisible());
+        QTRY_COMPARE(f.message()->text(), ResStrs::text("F_Input_OK"));
     }
 };
 

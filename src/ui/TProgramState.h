@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/TConfigInfo.h"
+#include "platform/TTimings.h"
+#include "settings/TConfigInfo.h"
 #include "token/TPinState.h"
 #include "token/TQ7Info.h"
 
@@ -26,6 +27,8 @@ struct TProgramState
     TSkfBinding* skf = nullptr;
     // The settings read when the main window was created.
     TConfigInfo config;
+    // Intervals and waits of the tool's timers.
+    TTimings timings;
     // Set when the main window is asked to close; long loops watch it to stop early.
     bool closing = false;
 };

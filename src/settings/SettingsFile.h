@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TConfigInfo.h"
+#include "settings/TConfigInfo.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "PageWidgets.h"
 
-#include "app/TActionButton.h"
-#include "app/TMaskedEditStyle.h"
+#include "ui/TActionButton.h"
+#include "ui/TMaskedEditStyle.h"
 
 #include <QAction>
 #include <QGridLayout>

@@ -1,0 +1,33 @@
+#pragma once
+
+// Every interval and wait of the tool in one place, in milliseconds. The values here are the
+// production ones; tests shorten them so nothing waits real seconds. Timers read their interval
+// from this record each time they are started.
+struct TTimings
+{
+    // Retry of a refresh after a served device arrives or leaves (TFindUSBKey).
+    int findUSBKey = 1000;
+    // Check for uninitialized tokens after a successful refresh (TCheckInit).
+    int checkInit = 400;
+    // Pause before the failed library start is reported and the window closes (TCloseProject).
+    int closeProject = 500;
+    // Pause before the login page's PIN field takes the focus (TSetFocusUPIN).
+    int setFocusUPIN = 100;
+    // Library start after the main window's first showing.
+    int libraryStart = 300;
+    // Settle time for the fingerprint side before a refresh decides about it.
+    int fingerSettle = 500;
+    // Look at the virtual tokens' notice file this often besides its change signals.
+    int virtualNoticePoll = 500;
+    // Pause after a served device's arrival before the retry timer starts.
+    int arrivalWait = 100;
+    // Enrollment dialog: start after showing, close countdown step, and sensor polling.
+    int enrollStart = 1000;
+    int enrollCloseStep = 1000;
+    int enrollPoll = 200;
+    // A second start asking the running instance to restore its window: how long it keeps asking,
+    // how long one request may take, and the pause between requests.
+    int restoreDeadline = 1500;
+    int restoreRequest = 1000;
+    int restoreRetryPause = 50;
+};

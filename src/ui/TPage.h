@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QWidget>
+
+struct TProgramState;
+
+// A page of the main window's page control: a widget working on the program state it is given.
+class TPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TPage(TProgramState& state, QWidget* parent = nullptr) : QWidget(parent), m_state(state) {}
+
+    TProgramState& state() const { return m_state; }
+
+protected:
+    TProgramState& m_state;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/TTimings.h"
+
+// The tool's timings shortened so a test waits on conditions, never on real seconds.
+inline TTimings testTimings()
+{
+    TTimings t;
+    t.findUSBKey = 5;
+    t.checkInit = 1;
+    t.closeProject = 1;
+    t.setFocusUPIN = 1;
+    t.libraryStart = 1;
+    t.fingerSettle = 1;
+    t.arrivalWait = 1;
+    t.virtualNoticePoll = 20;
+    t.enrollStart = 1;
+    t.enrollCloseStep = 1;
+    t.enrollPoll = 1;
+    return t;
+}
