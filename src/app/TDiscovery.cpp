@@ -7,8 +7,8 @@
 #include "app/USBPIDUnit.h"
 #include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
-#include "platform/DialogService.h"
 #include "token/CerMgrApis.h"
+#include "ui/Messages.h"
 #include "ui/TProgramState.h"
 
 #include <QEvent>
@@ -319,7 +319,7 @@ void TDiscovery::onCheckInit()
     m_checkInit->stop();
     for (int i = 0; i < m_state.tokenCount && i < TProgramState::MaxTokens; ++i) {
         if (m_state.TokenInfoTable[i].Initialized == 0) {
-            DialogService::instance().information(m_window, ResStrs::text("Init_Info"));
+            Messages::information(m_window, ResStrs::text("Init_Info"));
             return;
         }
     }
@@ -328,7 +328,7 @@ void TDiscovery::onCheckInit()
 void TDiscovery::onCloseProject()
 {
     m_closeProject->stop();
-    DialogService::instance().information(m_window, ResStrs::text("K_pkcs11Init_Error"));
+    Messages::information(m_window, ResStrs::text("K_pkcs11Init_Error"));
     if (m_window)
         m_window->close();
 }

@@ -1,6 +1,5 @@
 #include "DialogService.h"
 
-#include "i18n/ResStrs.h"
 #include "platform/WidgetDialogs.h"
 
 #include <QStringList>
@@ -28,14 +27,14 @@ void DialogService::install(DialogService* service)
     installed() = service;
 }
 
-void DialogService::information(QWidget* owner, const QString& text)
+void DialogService::information(QWidget* owner, const QString& title, const QString& text)
 {
-    showMessage(owner, Icon::Information, ResStrs::text("P_MSGTitle"), text, false);
+    showMessage(owner, Icon::Information, title, text, false);
 }
 
-bool DialogService::question(QWidget* owner, const QString& text, bool topMost)
+bool DialogService::question(QWidget* owner, const QString& title, const QString& text, bool topMost)
 {
-    return showMessage(owner, Icon::Question, ResStrs::text("P_MSGTitle"), text, topMost);
+    return showMessage(owner, Icon::Question, title, text, topMost);
 }
 
 QString DialogService::qtFilter(const QString& windowsFilter)

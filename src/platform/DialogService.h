@@ -6,7 +6,8 @@
 class QWidget;
 
 // Message boxes, file dialogs and the SO PIN input go through this one service so that tests can
-// replace it with a scripted fake. Message boxes always carry the catalog title `P_MSGTitle`.
+// replace it with a scripted fake. The caller gives every text, the box's title included (the tool's
+// pages use ui/Messages, which adds the catalog title).
 class DialogService
 {
 public:
@@ -33,9 +34,9 @@ public:
     static void install(DialogService* service);
 
     // Information icon, OK button. A null owner means the application's active window.
-    void information(QWidget* owner, const QString& text);
+    void information(QWidget* owner, const QString& title, const QString& text);
     // Question icon, Yes and No buttons; true only for Yes.
-    bool question(QWidget* owner, const QString& text, bool topMost = false);
+    bool question(QWidget* owner, const QString& title, const QString& text, bool topMost = false);
 
     // The chosen file, or an empty string when cancelled.
     virtual QString openFileName(QWidget* owner, const FileDialogOptions& options) = 0;

@@ -3,6 +3,7 @@
 #include "i18n/ResStrs.h"
 #include "platform/DialogService.h"
 #include "platform/WidgetDialogs.h"
+#include "ui/Messages.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -64,15 +65,17 @@ private Q_SLOTS:
         ScriptedDialogs dialogs;
         QWidget owner;
         dialogs.setNextAnswer(true);
-        DialogService::instance().information(&owner, QStringLiteral("one"));
-        QVERIFY(DialogService::instance().question(&owner, QStringLiteral("two")));
-        QVERIFY(!DialogService::instance().question(nullptr, QStringLiteral("three"), true));
+        Messages::information(&owner, QStringLiteral("one"));
+        QVERIFY(Messages::question(&owner, QStringLiteral("two")));
+        QVERIFY(!DialogService::instance().question(nullptr, QStringLiteral("标题"), QStringLiteral("three"),
+                                                    true));
 
         QCOMPARE(dialogs.texts(), QStringList({"one", "two", "three"}));
         const auto& m = dialogs.messages();
         QCOMPARE(m[0].icon, DialogService::Icon::Information);
         QCOMPARE(m[1].icon, DialogService::Icon::Question);
         QCOMPARE(m[0].title, QStringLiteral("提示"));
+        QCOMPARE(m[2].title, QStringLiteral("标题"));
         QCOMPARE(m[0].ownerAtShow, &owner);
         QCOMPARE(m[2].ownerAtShow, nullptr);
         QVERIFY(!m[1].topMost);
@@ -140,9 +143,9 @@ private Q_SLOTS:
         });
         bool answer = true;
         if (question)
-            answer = DialogService::instance().question(&owner, QStringLiteral("text"));
+            answer = Messages::question(&owner, QStringLiteral("text"));
         else
-            DialogService::instance().information(&owner, QStringLiteral("text"));
+            Messages::information(&owner, QStringLiteral("text"));
         QCOMPARE(answer, result);
         QCOMPARE(title, ResStrs::text("P_MSGTitle"));
         QCOMPARE(text, QStringLiteral("text"));
