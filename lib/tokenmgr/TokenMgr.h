@@ -61,7 +61,7 @@ typedef uint32_t tm_status;
 #define TM_ERR_RANGE 0x0A000121u            /* sectors beyond the CD-ROM partition */
 #define TM_ERR_NO_CHALLENGE 0x0A000122u     /* no challenge was issued */
 #define TM_ERR_RESPONSE 0x0A000123u         /* wrong or over-long unlock response */
-#define TM_ERR_NO_UI 0x0A000124u            /* no user interface in this process */
+#define TM_ERR_NO_UI 0x0A000124u            /* no viewer library beside this one */
 
 /* Fixed capacities of the caller buffers the contract leaves without a length. */
 #define TM_SERIAL_SIZE 33         /* token_get_info_ex: serial number */
@@ -185,7 +185,12 @@ TM_API tm_status remove_all_certs_from_store(const char* provider);
 TM_API tm_status helper_get_cert_info2(const unsigned char* data, int32_t length, tm_char16* subject,
                                        tm_char16* issuer, int32_t* version, char* serial, tm_date* validFrom,
                                        tm_date* validTo, int32_t* kind);
-/* window: the owner's native window id (0 = none); the viewer is modal to it. */
+/* window: the owner's native window id (0 = none); the viewer is modal to it. The library has no user
+ * interface of its own: bytes that are one DER certificate are handed to the function TM_UI_ENTRY of a
+ * viewer library TM_UI_LIBRARY installed in the library's own folder, with the same arguments and
+ * result; without one the answer is TM_ERR_NO_UI. */
+#define TM_UI_LIBRARY "libTokenMgrUi.so"
+#define TM_UI_ENTRY "tmui_show_cert"
 TM_API tm_status helper_show_cert_ui(uintptr_t window, const unsigned char* data, int32_t length);
 
 #ifdef __cplusplus

@@ -4,11 +4,12 @@
 
 #include "CertInfo.h"
 #include "CertStore.h"
-#include "CertViewerDialog.h"
 #include "VTokenStore.h"
 #include "VirtualBackend.h"
 
 #include <QByteArray>
+
+#include <dlfcn.h>
 
 #include <cstring>
 #include <memory>
@@ -684,6 +685,24 @@ tm_status helper_show_cert_ui(uintptr_t window, const unsigned char* data, int32
     if (!data || length <= 0)
         return TM_ERR_ARGUMENTS;
     const QByteArray der(reinterpret_cast<const char*>(data), length);
-    return CertViewerDialog::showModal(window, der);
+    CertInfo info;
+    if (!CertInfo::fromDer(der, &info))
+        return TM_ERR_CERTIFICATE;
+    // The library has no user interface of its own; a viewer library installed beside it may.
+    Dl_info self{};
+    if (!dladdr(reinterpret_cast<void*>(&helper_show_cert_ui), &self) || !self.dli_fname)
+        return TM_ERR_NO_UI;
+    QByteArray path(self.dli_fname);
+    path = path.left(path.lastIndexOf('/') + 1) + TM_UI_LIBRARY;
+    // Once found, the viewer library stays loaded for the life of the process: a dialog it showed may
+    // have left objects behind.
+    static void* ui = nullptr;
+    if (!ui)
+        ui = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!ui)
+        return TM_ERR_NO_UI;
+    using Show = tm_status (*)(uintptr_t, const unsigned char*, int32_t);
+    auto show = reinterpret_cast<Show>(dlsym(ui, TM_UI_ENTRY));
+    return show ? show(window, data, length) : TM_ERR_NO_UI;
 }
 }

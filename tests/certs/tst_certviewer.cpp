@@ -309,6 +309,16 @@ private Q_SLOTS:
         QVERIFY(!sawDialog);
         QVERIFY(!anyViewer());
     }
+
+    // Without the tool's viewer the library is asked, and it has no user interface of its own.
+    void withoutTheToolsViewerTheLibraryHasNone()
+    {
+        CerMgrApis::SetCertificateViewer({});
+        const quint32 status = CerMgrApis::ShowCertificateDialog(0, m_files->der(QStringLiteral("user.pem")));
+        CerMgrApis::SetCertificateViewer(&TCertViewer::showModal);
+        QCOMPARE(status, quint32(0x0A000124)); // the library's "no viewer" status
+        QVERIFY(!anyViewer());
+    }
 };
 
 QTEST_MAIN(TstCertViewer)
