@@ -1,7 +1,7 @@
-# qx_add_test(<name> LABEL unit|gui SOURCES ... [LIBS ...])
+# qx_add_test(<name> LABEL unit|gui SOURCES ... [LIBS ...] [ENV VAR=value ...])
 # One Qt Test executable per subject, registered with CTest, run headless.
 function(qx_add_test name)
-    cmake_parse_arguments(T "" "LABEL" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "" "LABEL" "SOURCES;LIBS;ENV" ${ARGN})
     if(NOT T_LABEL)
         set(T_LABEL unit)
     endif()
@@ -10,7 +10,7 @@ function(qx_add_test name)
     target_link_libraries(${name} PRIVATE qxtestsupport Qt6::Test ${T_LIBS})
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT 300
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QX_APPDIR_TEMPLATE=${QX_APPDIR};ASAN_OPTIONS=detect_leaks=0")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QX_APPDIR_TEMPLATE=${QX_APPDIR};ASAN_OPTIONS=detect_leaks=0;${T_ENV}")
 endfunction()
 
 # qx_add_fuzzer(<name> SOURCES ... [LIBS ...] SEEDS <dir>)

@@ -11,14 +11,14 @@ VFingerCapture::VFingerCapture(const QString& storeFolder, const QString& serial
 std::optional<int> VFingerCapture::poll(int automaticFinger)
 {
     std::optional<int> finger = m_sensor.take();
-    if (!finger && m_sinceSample.elapsed() >= AutomaticIntervalMs && m_sensor.automatic())
+    if (!finger && m_sinceSample.elapsed() >= VTimings::current().automaticInterval && m_sensor.automatic())
         finger = automaticFinger;
     if (finger)
         m_sinceSample.restart();
     return finger;
 }
 
-std::optional<int> VFingerCapture::wait(int automaticFinger, int waitMs, int intervalMs)
+std::optional<int> VFingerCapture::wait(int automaticFinger, int waitMs)
 {
     QElapsedTimer waited;
     waited.start();
@@ -27,6 +27,6 @@ std::optional<int> VFingerCapture::wait(int automaticFinger, int waitMs, int int
             return finger;
         if (waited.elapsed() >= waitMs)
             return std::nullopt;
-        QThread::msleep(ulong(intervalMs));
+        QThread::msleep(ulong(VTimings::current().capturePoll));
     }
 }

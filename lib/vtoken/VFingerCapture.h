@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VSensor.h"
+#include "VTimings.h"
 
 #include <QElapsedTimer>
 
@@ -11,18 +12,15 @@
 class VFingerCapture
 {
 public:
-    static constexpr int AutomaticIntervalMs = 500;
-    // A capture that sees no finger for this long gives up.
-    static constexpr int TimeoutMs = 15000;
-
     VFingerCapture(const QString& storeFolder, const QString& serial);
 
     // The finger on the sensor, if one came since the last poll; `automaticFinger` is the one the
     // automatic mode presents.
     std::optional<int> poll(int automaticFinger);
-    bool timedOut() const { return m_sinceSample.elapsed() >= TimeoutMs; }
-    // Polls every `intervalMs` until a finger comes or `waitMs` pass.
-    std::optional<int> wait(int automaticFinger, int waitMs, int intervalMs = 50);
+    // True once no finger has come for the capture timeout.
+    bool timedOut() const { return m_sinceSample.elapsed() >= VTimings::current().captureTimeout; }
+    // Polls until a finger comes or `waitMs` pass.
+    std::optional<int> wait(int automaticFinger, int waitMs);
 
 private:
     VSensor m_sensor;

@@ -2,6 +2,7 @@
 
 #include "VFingerCapture.h"
 #include "VFingerprints.h"
+#include "VTimings.h"
 #include "VToken.h"
 #include "VTokenStore.h"
 
@@ -29,8 +30,6 @@ namespace VFingerSensor {
 
 bool verifyFinger(VToken& token, int pinType)
 {
-    // How long a login waits for a finger.
-    constexpr int WaitMs = 8000;
     if (!VFingerprints::validPinType(pinType))
         return false;
     VFingerprints f = VFingerprints::read(token);
@@ -51,7 +50,7 @@ bool verifyFinger(VToken& token, int pinType)
     }
     if (!again) {
         VFingerCapture capture(VTokenStore::defaultFolder(), token.serial);
-        placed = capture.wait(o.fingers.first(), WaitMs);
+        placed = capture.wait(o.fingers.first(), VTimings::current().loginFingerWait);
     }
     if (!placed)
         return false; // nobody touched the sensor: costs no retry

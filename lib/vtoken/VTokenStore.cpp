@@ -1,5 +1,7 @@
 #include "VTokenStore.h"
 
+#include "VTimings.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -93,7 +95,7 @@ VTokenStore::Result VTokenStore::update(const QString& serial, const std::functi
     if (!VToken::validSerial(serial))
         return Result::Missing;
     QLockFile lock(lockPath(serial));
-    lock.setStaleLockTime(StaleLockMs);
+    lock.setStaleLockTime(VTimings::current().staleLock);
     if (!lock.tryLock(LockTimeoutMs))
         return Result::Busy;
     VToken t;
@@ -117,7 +119,7 @@ VTokenStore::Result VTokenStore::create(VToken token)
         return Result::Missing;
     QDir().mkpath(m_folder);
     QLockFile lock(lockPath(token.serial));
-    lock.setStaleLockTime(StaleLockMs);
+    lock.setStaleLockTime(VTimings::current().staleLock);
     if (!lock.tryLock(LockTimeoutMs))
         return Result::Busy;
     if (QFile::exists(tokenPath(token.serial)))
@@ -131,7 +133,7 @@ VTokenStore::Result VTokenStore::remove(const QString& serial)
     if (!VToken::validSerial(serial))
         return Result::Missing;
     QLockFile lock(lockPath(serial));
-    lock.setStaleLockTime(StaleLockMs);
+    lock.setStaleLockTime(VTimings::current().staleLock);
     if (!lock.tryLock(LockTimeoutMs))
         return Result::Busy;
     if (!QFile::exists(tokenPath(serial)))

@@ -47,9 +47,9 @@ public:
 
     // Waits this long for another process's lock before giving up with Busy.
     static constexpr int LockTimeoutMs = 10000;
-    // A lock is held only while one token file is read and written. One older than this was left by a
-    // process that died before it could even write its id into the lock file; it is taken over.
-    static constexpr int StaleLockMs = 5000;
+    // A lock is held only while one token file is read and written. One older than the timing record's
+    // staleLock was left by a process that died before it could even write its id into the lock
+    // file; it is taken over.
 
 private:
     bool write(const QString& serial, const VToken& token) const;

@@ -1,5 +1,6 @@
 #include "VTokenWatcher.h"
 
+#include "VTimings.h"
 #include "VTokenNotices.h"
 #include "VTokenStore.h"
 
@@ -16,7 +17,7 @@ VTokenWatcher::VTokenWatcher(const QString& storeFolder, QObject* parent)
     m_offset = QFileInfo(m_path).size(); // only what happens from now on
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &VTokenWatcher::readNew);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &VTokenWatcher::readNew);
-    m_poll.setInterval(500);
+    m_poll.setInterval(VTimings::current().watcherPoll);
     connect(&m_poll, &QTimer::timeout, this, &VTokenWatcher::readNew);
     m_poll.start();
     rewatch();

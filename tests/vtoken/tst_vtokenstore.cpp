@@ -1,5 +1,6 @@
 // The virtual token store: file format checks, atomic writes under the lock, several processes, notices.
 #include "TestEnv.h"
+#include "VTimings.h"
 #include "VToken.h"
 #include "VTokenNotices.h"
 #include "VTokenStore.h"
@@ -11,6 +12,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
 #include <memory>
 
@@ -69,6 +71,30 @@ class TstVTokenStore : public QObject
     }
 
 private Q_SLOTS:
+    // Waits shrink with the factor, but a capture stays open long enough for a finger from another
+    // process, and a factor that makes no sense leaves the production values.
+    void timingScale_data()
+    {
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<int>("login");
+        QTest::addColumn<int>("capture");
+        QTest::newRow("production") << 1.0 << 8000 << 15000;
+        QTest::newRow("tests") << 0.01 << 80 << 2000;
+        QTest::newRow("zero") << 0.0 << 1 << 2000;
+        QTest::newRow("negative") << -2.0 << 8000 << 15000;
+        QTest::newRow("not a number") << std::nan("") << 8000 << 15000;
+    }
+    void timingScale()
+    {
+        QFETCH(double, factor);
+        QFETCH(int, login);
+        QFETCH(int, capture);
+        const VTimings t = VTimings::scaled(factor);
+        QCOMPARE(t.loginFingerWait, login);
+        QCOMPARE(t.captureTimeout, capture);
+        QVERIFY(t.capturePoll >= 1 && t.watcherPoll >= 10 && t.staleLock >= 10);
+    }
+
     void init() { m_env = std::make_unique<TestEnv>(false); }
     void cleanup() { m_env.reset(); }
 
