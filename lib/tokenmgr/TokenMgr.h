@@ -103,6 +103,10 @@ typedef struct tm_date
 } tm_date;
 
 /* Library */
+/* module: the PKCS#11 module name; it chooses the backend. The default names "q7sec_pkcs11.dll",
+ * "q7sec_pkcs11.so", "libq7sec_pkcs11.so", "virtual" and the empty name (any letter case) select the
+ * virtual tokens in $QX4100_TOKEN_STORE (else the XDG data home's Vostrel/QX4100/tokens); any other
+ * name answers TM_ERR_UNKNOWN_MODULE. */
 TM_API tm_status init_pkcs11(const char* module);
 TM_API tm_status init_pkcs11_ex(const char* text1, const char* text2, const char* text3, const char* module);
 TM_API tm_status uninit_pkcs11(void);

@@ -4,8 +4,7 @@
 
 #include "CertInfo.h"
 #include "CertStore.h"
-#include "VTokenStore.h"
-#include "VirtualBackend.h"
+#include "TokenBackend.h"
 
 #include <QByteArray>
 
@@ -19,7 +18,7 @@ namespace {
 
 // The import worker calls in from a second thread; one call runs at a time.
 std::recursive_mutex g_mutex;
-std::unique_ptr<VirtualBackend> g_backend;
+std::unique_ptr<TokenBackend> g_backend;
 
 constexpr qsizetype MaxNarrow = 4096; // longest narrow string argument read (paths)
 constexpr qsizetype MaxPin = 256;
@@ -118,13 +117,6 @@ void fillDate(tm_date* d, const QDateTime& t)
     d->yearday = t.date().dayOfYear() - 1;
 }
 
-bool isDefaultModule(const QByteArray& module)
-{
-    const QByteArray m = module.toLower();
-    return m.isEmpty() || m == "q7sec_pkcs11.dll" || m == "q7sec_pkcs11.so" || m == "libq7sec_pkcs11.so" ||
-           m == "virtual";
-}
-
 #define TM_LOCK std::lock_guard<std::recursive_mutex> guard(g_mutex)
 #define TM_NEED_BACKEND                                                                                      \
     if (!g_backend)                                                                                          \
@@ -136,12 +128,14 @@ tm_status initWith(const char* module)
     const QByteArray name = narrow(module, MaxNarrow, &ok);
     if (!ok)
         return TM_ERR_ARGUMENTS;
-    // The default module name selects the virtual tokens; real PKCS#11 modules are not served yet.
-    if (!isDefaultModule(name))
-        return TM_ERR_UNKNOWN_MODULE;
     TM_LOCK;
-    if (!g_backend)
-        g_backend = std::make_unique<VirtualBackend>(VTokenStore::defaultFolder());
+    if (!g_backend) {
+        g_backend = TokenBackend::forModule(name);
+        if (!g_backend)
+            return TM_ERR_UNKNOWN_MODULE;
+    } else if (!TokenBackend::isVirtualModule(name)) {
+        return TM_ERR_UNKNOWN_MODULE;
+    }
     CertFile::loadProviders();
     return TM_OK;
 }
@@ -149,7 +143,7 @@ tm_status initWith(const char* module)
 tm_status containerCall(int32_t slot, const char* name, QByteArray* out)
 {
     bool ok = false;
-    *out = narrow(name, VirtualBackend::MaxContainerName, &ok);
+    *out = narrow(name, TokenBackend::MaxContainerName, &ok);
     return ok ? TM_OK : TM_ERR_NAME;
 }
 
@@ -220,7 +214,7 @@ tm_status token_get_info_ex(int32_t slot, char* serial, char* label, char* manuf
         return TM_ERR_ARGUMENTS;
     TM_LOCK;
     TM_NEED_BACKEND;
-    VirtualBackend::Info info;
+    TokenBackend::Info info;
     const tm_status r = g_backend->info(slot, &info);
     if (r != TM_OK)
         return r;
@@ -327,7 +321,7 @@ tm_status token_get_pin_state(int32_t slot, int32_t pinType, int32_t* retriesLef
         return TM_ERR_ARGUMENTS;
     TM_LOCK;
     TM_NEED_BACKEND;
-    VirtualBackend::PinState st;
+    TokenBackend::PinState st;
     const tm_status r = g_backend->pinState(slot, pinType, &st);
     if (r != TM_OK)
         return r;
@@ -467,7 +461,7 @@ tm_status container_get_pubkey(int32_t slot, const char* name, int32_t keySpec, 
         return name ? r : TM_ERR_ARGUMENTS;
     TM_LOCK;
     TM_NEED_BACKEND;
-    VirtualBackend::KeyInfo k;
+    TokenBackend::KeyInfo k;
     const tm_status r = g_backend->publicKey(slot, n, keySpec, &k);
     if (r != TM_OK)
         return r;
@@ -488,7 +482,7 @@ tm_status container_get_prikey(int32_t slot, const char* name, int32_t keySpec, 
         return name ? r : TM_ERR_ARGUMENTS;
     TM_LOCK;
     TM_NEED_BACKEND;
-    VirtualBackend::KeyInfo k;
+    TokenBackend::KeyInfo k;
     const tm_status r = g_backend->privateKey(slot, n, keySpec, &k);
     if (r != TM_OK)
         return r;
@@ -623,7 +617,7 @@ tm_status container_addcert_to_store(const char* container, const char* provider
                                      const unsigned char* data, int32_t length)
 {
     bool ok1 = false, ok2 = false;
-    const QByteArray c = narrow(container, VirtualBackend::MaxContainerName, &ok1);
+    const QByteArray c = narrow(container, TokenBackend::MaxContainerName, &ok1);
     const QByteArray p = narrow(provider, MaxNarrow, &ok2);
     if (!ok1 || !ok2 || !validSpec(keySpec) || !data || length <= 0)
         return TM_ERR_ARGUMENTS;

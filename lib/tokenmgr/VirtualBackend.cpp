@@ -94,10 +94,10 @@ quint32 VirtualBackend::connect(int index)
     s.serial = m_found[index];
     s.connected = true;
     m_sessions[index] = s;
-    return withToken(index, "token_connect", [](VToken&, Session&, bool&) { return TM_OK; });
+    return withToken(index, "token_connect", Access::Read, [](VToken&, Session&, bool&) { return TM_OK; });
 }
 
-quint32 VirtualBackend::withToken(int slot, const char* function, const Op& op)
+quint32 VirtualBackend::withToken(int slot, const char* function, Access access, const Op& op)
 {
     if (slot < 0 || slot >= m_sessions.size() || !m_sessions[slot].connected)
         return TM_ERR_SLOT;
@@ -111,7 +111,9 @@ quint32 VirtualBackend::withToken(int slot, const char* function, const Op& op)
         return TM_ERR_TOKEN_REMOVED;
     };
 
-    // Reading needs no lock: a token file is only ever replaced whole. Most calls end here.
+    // Reading needs no lock: a token file is only ever replaced whole. Most calls end here. The snapshot
+    // also tells a changing call whether the token is there and which faults it meets before it waits
+    // for the lock.
     VToken snapshot;
     const VTokenStore::Result first = m_store.load(session.serial, &snapshot);
     if (first == VTokenStore::Result::Missing)
@@ -130,14 +132,15 @@ quint32 VirtualBackend::withToken(int slot, const char* function, const Op& op)
             oneShotFault = true;
     }
     const Session before = session;
-    if (!oneShotFault) {
+    if (access == Access::Read && !oneShotFault) {
         bool changed = false;
         const quint32 status = op(snapshot, session, changed);
         if (!changed)
             return status;
-        session = before; // the change is made again below, on the token as it is under the lock
+        session = before; // a reading call should not change the token; if it does, only under the lock
     }
 
+    // A changing call runs once, on the token as it is under the lock: one read-modify-write.
     quint32 status = TM_OK;
     bool pulled = false;
     bool refused = false;
@@ -209,7 +212,7 @@ quint32 VirtualBackend::withToken(int slot, const char* function, const Op& op)
 
 quint32 VirtualBackend::info(int slot, Info* out)
 {
-    return withToken(slot, "token_get_info_ex", [&](VToken& t, Session&, bool&) {
+    return withToken(slot, "token_get_info_ex", Access::Read, [&](VToken& t, Session&, bool&) {
         out->serial = t.serial.toLatin1();
         out->label = t.label;
         out->manufacturer = t.manufacturer;
@@ -230,7 +233,8 @@ quint32 VirtualBackend::info(int slot, Info* out)
 
 quint32 VirtualBackend::reload(int slot)
 {
-    return withToken(slot, "token_reload_all_objects", [](VToken&, Session&, bool&) { return TM_OK; });
+    return withToken(slot, "token_reload_all_objects", Access::Read,
+                     [](VToken&, Session&, bool&) { return TM_OK; });
 }
 
 quint32 VirtualBackend::setLabel(int slot, const QByteArray& label)
@@ -238,7 +242,7 @@ quint32 VirtualBackend::setLabel(int slot, const QByteArray& label)
     const QByteArray value = trimUtf8Tail(label.left(MaxLabel));
     if (!validUtf8(value))
         return TM_ERR_ARGUMENTS;
-    return withToken(slot, "token_set_label", [&](VToken& t, Session&, bool& changed) {
+    return withToken(slot, "token_set_label", Access::Change, [&](VToken& t, Session&, bool& changed) {
         changed = t.label != value;
         t.label = value;
         return TM_OK;
@@ -269,35 +273,36 @@ quint32 VirtualBackend::format(int slot, const QByteArray& record)
         wipe();
         return TM_ERR_PIN_LEN_RANGE;
     }
-    const quint32 status = withToken(slot, "token_format", [&](VToken& t, Session& s, bool& changed) {
-        if (t.initialized && !s.soVerified)
-            return TM_ERR_SO_NOT_LOGGED_IN;
-        t.containers.clear();
-        t.label = label;
-        if (!manufacturer.isEmpty())
-            t.manufacturer = manufacturer;
-        t.issuer = issuer;
-        t.userPin.minLength = userMin;
-        t.userPin.maxLength = userMax;
-        t.userPin.maxTries = userTries;
-        t.soPin.minLength = soMin;
-        t.soPin.maxLength = soMax;
-        t.soPin.maxTries = soTries;
-        VToken::setPin(t.userPin, userPin);
-        VToken::setPin(t.soPin, soPin);
-        t.challenge.clear();
-        t.initialized = true;
-        s.user = s.so = s.soVerified = false;
-        changed = true;
-        return TM_OK;
-    });
+    const quint32 status =
+        withToken(slot, "token_format", Access::Change, [&](VToken& t, Session& s, bool& changed) {
+            if (t.initialized && !s.soVerified)
+                return TM_ERR_SO_NOT_LOGGED_IN;
+            t.containers.clear();
+            t.label = label;
+            if (!manufacturer.isEmpty())
+                t.manufacturer = manufacturer;
+            t.issuer = issuer;
+            t.userPin.minLength = userMin;
+            t.userPin.maxLength = userMax;
+            t.userPin.maxTries = userTries;
+            t.soPin.minLength = soMin;
+            t.soPin.maxLength = soMax;
+            t.soPin.maxTries = soTries;
+            VToken::setPin(t.userPin, userPin);
+            VToken::setPin(t.soPin, soPin);
+            t.challenge.clear();
+            t.initialized = true;
+            s.user = s.so = s.soVerified = false;
+            changed = true;
+            return TM_OK;
+        });
     wipe();
     return status;
 }
 
 quint32 VirtualBackend::writeSectors(int slot, qint64 first, qint64 count, const char* data)
 {
-    return withToken(slot, "token_write_sectors", [&](VToken& t, Session& s, bool&) {
+    return withToken(slot, "token_write_sectors", Access::Read, [&](VToken& t, Session& s, bool&) {
         if (!s.user)
             return TM_ERR_NOT_LOGGED_IN;
         if (first < 0 || count < 0 || first + count > t.cdromSectors)
@@ -337,7 +342,7 @@ quint32 VirtualBackend::checkPin(VToken::Pin& pin, const QByteArray& value, bool
 quint32 VirtualBackend::login(int slot, int pinType, const QByteArray& pin, int* retries)
 {
     const char* fn = pinType == TM_PIN_SO ? "token_login_so" : "token_login";
-    return withToken(slot, fn, [&](VToken& t, Session& s, bool& changed) {
+    return withToken(slot, fn, Access::Change, [&](VToken& t, Session& s, bool& changed) {
         VToken::Pin& p = pinType == TM_PIN_SO ? t.soPin : t.userPin;
         *retries = qMax(0, p.triesLeft);
         if (!t.initialized)
@@ -373,7 +378,7 @@ quint32 VirtualBackend::login(int slot, int pinType, const QByteArray& pin, int*
 
 quint32 VirtualBackend::logout(int slot)
 {
-    return withToken(slot, "token_logout", [](VToken&, Session& s, bool&) {
+    return withToken(slot, "token_logout", Access::Read, [](VToken&, Session& s, bool&) {
         s.user = s.so = false;
         return TM_OK;
     });
@@ -381,7 +386,7 @@ quint32 VirtualBackend::logout(int slot)
 
 quint32 VirtualBackend::pinState(int slot, int pinType, PinState* out)
 {
-    return withToken(slot, "token_get_pin_state", [&](VToken& t, Session& s, bool&) {
+    return withToken(slot, "token_get_pin_state", Access::Read, [&](VToken& t, Session& s, bool&) {
         const VToken::Pin& p = pinType == TM_PIN_SO ? t.soPin : t.userPin;
         out->retriesLeft = qMax(0, p.triesLeft);
         out->maxRetries = p.maxTries;
@@ -396,7 +401,7 @@ quint32 VirtualBackend::pinState(int slot, int pinType, PinState* out)
 quint32 VirtualBackend::changePin(int slot, int pinType, const QByteArray& oldPin, const QByteArray& newPin)
 {
     const char* fn = pinType == TM_PIN_SO ? "token_change_sopin" : "token_change_upin";
-    return withToken(slot, fn, [&](VToken& t, Session&, bool& changed) {
+    return withToken(slot, fn, Access::Change, [&](VToken& t, Session&, bool& changed) {
         VToken::Pin& p = pinType == TM_PIN_SO ? t.soPin : t.userPin;
         if (!t.initialized)
             return TM_ERR_NOT_INITIALIZED;
@@ -417,7 +422,7 @@ quint32 VirtualBackend::changePin(int slot, int pinType, const QByteArray& oldPi
 
 quint32 VirtualBackend::resetUserPin(int slot, const QByteArray& soPin, const QByteArray& userPin)
 {
-    return withToken(slot, "token_set_upin", [&](VToken& t, Session& s, bool& changed) {
+    return withToken(slot, "token_set_upin", Access::Change, [&](VToken& t, Session& s, bool& changed) {
         if (!t.initialized)
             return TM_ERR_NOT_INITIALIZED;
         if (t.soPin.locked())
@@ -438,7 +443,7 @@ quint32 VirtualBackend::resetUserPin(int slot, const QByteArray& soPin, const QB
 
 quint32 VirtualBackend::challenge(int slot, QByteArray* out)
 {
-    return withToken(slot, "token_get_challenge", [&](VToken& t, Session&, bool& changed) {
+    return withToken(slot, "token_get_challenge", Access::Change, [&](VToken& t, Session&, bool& changed) {
         QByteArray c(VToken::ChallengeBytes, '\0');
         for (char& b : c)
             b = char(QRandomGenerator::system()->bounded(256));
@@ -453,30 +458,32 @@ quint32 VirtualBackend::remoteUnlock(int slot, const QByteArray& response)
 {
     if (response.size() > TM_RESPONSE_MAX)
         return TM_ERR_RESPONSE;
-    return withToken(slot, "token_remote_unlock_upin", [&](VToken& t, Session& s, bool& changed) {
-        if (t.challenge.isEmpty())
-            return TM_ERR_NO_CHALLENGE;
-        const QByteArray expected = VToken::unlockResponse(t.unlockKey, t.challenge);
-        // A pasted line break arrives as trailing zero bytes; anything else after the code is wrong.
-        bool ok = response.size() >= expected.size();
-        unsigned char diff = 0;
-        for (int i = 0; ok && i < expected.size(); ++i)
-            diff |= static_cast<unsigned char>(expected[i] ^ response[i]);
-        for (qsizetype i = expected.size(); ok && i < response.size(); ++i)
-            diff |= static_cast<unsigned char>(response[i]);
-        if (!ok || diff != 0)
-            return TM_ERR_RESPONSE;
-        t.userPin.triesLeft = t.userPin.maxTries;
-        t.challenge.clear(); // a response works once
-        s.user = false;
-        changed = true;
-        return TM_OK;
-    });
+    return withToken(slot, "token_remote_unlock_upin", Access::Change,
+                     [&](VToken& t, Session& s, bool& changed) {
+                         if (t.challenge.isEmpty())
+                             return TM_ERR_NO_CHALLENGE;
+                         const QByteArray expected = VToken::unlockResponse(t.unlockKey, t.challenge);
+                         // A pasted line break arrives as trailing zero bytes; anything else after the code
+                         // is wrong.
+                         bool ok = response.size() >= expected.size();
+                         unsigned char diff = 0;
+                         for (int i = 0; ok && i < expected.size(); ++i)
+                             diff |= static_cast<unsigned char>(expected[i] ^ response[i]);
+                         for (qsizetype i = expected.size(); ok && i < response.size(); ++i)
+                             diff |= static_cast<unsigned char>(response[i]);
+                         if (!ok || diff != 0)
+                             return TM_ERR_RESPONSE;
+                         t.userPin.triesLeft = t.userPin.maxTries;
+                         t.challenge.clear(); // a response works once
+                         s.user = false;
+                         changed = true;
+                         return TM_OK;
+                     });
 }
 
 quint32 VirtualBackend::containerNames(int slot, QList<QByteArray>* out)
 {
-    return withToken(slot, "container_load_all", [&](VToken& t, Session&, bool&) {
+    return withToken(slot, "container_load_all", Access::Read, [&](VToken& t, Session&, bool&) {
         out->clear();
         for (const VToken::Container& c : t.containers)
             out->append(c.name);
@@ -488,7 +495,7 @@ quint32 VirtualBackend::createContainer(int slot, const QByteArray& name)
 {
     if (name.isEmpty() || name.size() > MaxContainerName)
         return TM_ERR_NAME;
-    return withToken(slot, "container_create_new", [&](VToken& t, Session& s, bool& changed) {
+    return withToken(slot, "container_create_new", Access::Change, [&](VToken& t, Session& s, bool& changed) {
         if (!s.user)
             return TM_ERR_NOT_LOGGED_IN;
         if (t.findContainer(name))
@@ -505,7 +512,7 @@ quint32 VirtualBackend::createContainer(int slot, const QByteArray& name)
 
 quint32 VirtualBackend::deleteContainer(int slot, const QByteArray& name)
 {
-    return withToken(slot, "container_delete", [&](VToken& t, Session& s, bool& changed) {
+    return withToken(slot, "container_delete", Access::Change, [&](VToken& t, Session& s, bool& changed) {
         if (!s.user)
             return TM_ERR_NOT_LOGGED_IN;
         const qsizetype n = t.containers.removeIf([&](const VToken::Container& c) { return c.name == name; });
@@ -518,7 +525,7 @@ quint32 VirtualBackend::deleteContainer(int slot, const QByteArray& name)
 
 quint32 VirtualBackend::certificate(int slot, const QByteArray& name, int keySpec, QByteArray* der)
 {
-    return withToken(slot, "container_get_cert", [&](VToken& t, Session&, bool&) {
+    return withToken(slot, "container_get_cert", Access::Read, [&](VToken& t, Session&, bool&) {
         const VToken::Container* c = t.findContainer(name);
         const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
         if (!h || h->certificate.isEmpty())
@@ -530,7 +537,7 @@ quint32 VirtualBackend::certificate(int slot, const QByteArray& name, int keySpe
 
 quint32 VirtualBackend::publicKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
 {
-    return withToken(slot, "container_get_pubkey", [&](VToken& t, Session&, bool&) {
+    return withToken(slot, "container_get_pubkey", Access::Read, [&](VToken& t, Session&, bool&) {
         const VToken::Container* c = t.findContainer(name);
         const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
         if (!h || !h->hasKey())
@@ -549,7 +556,7 @@ quint32 VirtualBackend::publicKey(int slot, const QByteArray& name, int keySpec,
 
 quint32 VirtualBackend::privateKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
 {
-    return withToken(slot, "container_get_prikey", [&](VToken& t, Session&, bool&) {
+    return withToken(slot, "container_get_prikey", Access::Read, [&](VToken& t, Session&, bool&) {
         const VToken::Container* c = t.findContainer(name);
         const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
         if (!h || h->privateKey.isEmpty())
@@ -562,18 +569,19 @@ quint32 VirtualBackend::privateKey(int slot, const QByteArray& name, int keySpec
 
 quint32 VirtualBackend::deleteCertificate(int slot, const QByteArray& name, int keySpec)
 {
-    return withToken(slot, "container_delete_cert", [&](VToken& t, Session& s, bool& changed) {
-        if (!s.user)
-            return TM_ERR_NOT_LOGGED_IN;
-        VToken::Container* c = t.findContainer(name);
-        VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
-        if (!h || h->certificate.isEmpty())
-            return TM_ERR_NOT_FOUND;
-        // The certificate goes together with the key pair it was imported with.
-        *h = VToken::KeyHalf();
-        changed = true;
-        return TM_OK;
-    });
+    return withToken(slot, "container_delete_cert", Access::Change,
+                     [&](VToken& t, Session& s, bool& changed) {
+                         if (!s.user)
+                             return TM_ERR_NOT_LOGGED_IN;
+                         VToken::Container* c = t.findContainer(name);
+                         VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
+                         if (!h || h->certificate.isEmpty())
+                             return TM_ERR_NOT_FOUND;
+                         // The certificate goes together with the key pair it was imported with.
+                         *h = VToken::KeyHalf();
+                         changed = true;
+                         return TM_OK;
+                     });
 }
 
 quint32 VirtualBackend::parsePkcs12(const QByteArray& path, const QByteArray& password, int* count)
@@ -670,7 +678,7 @@ quint32 VirtualBackend::importEntry(int slot, const QByteArray& container, int k
     CertInfo info;
     if (!CertInfo::fromDer(e.certificate, &info))
         return TM_ERR_CERTIFICATE;
-    return withToken(slot, function, [&](VToken& t, Session& s, bool& changed) {
+    return withToken(slot, function, Access::Change, [&](VToken& t, Session& s, bool& changed) {
         if (!s.user)
             return TM_ERR_NOT_LOGGED_IN;
         VToken::Container* c = t.findContainer(container);
