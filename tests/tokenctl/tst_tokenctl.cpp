@@ -1,6 +1,6 @@
 // The built tokenctl run as a program on the test's token store; what it writes is read back through
 // its own show and list, through the token manager library and through the notices file.
-#include "TestEnv.h"
+#include "TokenLibraryFixture.h"
 #include "TokenMgr.h"
 #include "VTokenNotices.h"
 
@@ -36,11 +36,10 @@ struct Info
 
 } // namespace
 
-class TstTokenCtl : public QObject
+class TstTokenCtl : public QObject, protected TokenLibraryFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> m_env;
     QString m_tool;
 
     Run tokenctl(const QStringList& args)
@@ -121,17 +120,9 @@ private Q_SLOTS:
         QVERIFY2(QFileInfo(m_tool).isExecutable(), qPrintable(m_tool));
     }
 
-    void init()
-    {
-        m_env = std::make_unique<TestEnv>(false);
-        QCOMPARE(init_pkcs11("q7sec_pkcs11.dll"), TM_OK);
-    }
+    void init() { QVERIFY(start()); }
 
-    void cleanup()
-    {
-        uninit_pkcs11();
-        m_env.reset();
-    }
+    void cleanup() { stop(); }
 
     void createShowsProperties_data()
     {

@@ -3,7 +3,7 @@
 #include "CertFile.h"
 #include "CertFixtures.h"
 #include "Pkcs12Crafter.h"
-#include "TestEnv.h"
+#include "TokenLibraryFixture.h"
 #include "TokenMgr.h"
 #include "VToken.h"
 #include "VTokenStore.h"
@@ -27,12 +27,11 @@ QString fromUtf16(const tm_char16* s)
 }
 } // namespace
 
-class TstCertFiles : public QObject
+class TstCertFiles : public QObject, protected TokenLibraryFixture
 {
     Q_OBJECT
 
     std::unique_ptr<CertFixtures> m_files;
-    std::unique_ptr<TestEnv> m_env;
 
     QByteArray p(const QString& name) const { return m_files->path(name).toLocal8Bit(); }
 
@@ -62,17 +61,9 @@ private Q_SLOTS:
         QVERIFY2(m_files->ok(), qPrintable(m_files->error()));
     }
 
-    void init()
-    {
-        m_env = std::make_unique<TestEnv>(false);
-        QCOMPARE(init_pkcs11("q7sec_pkcs11.dll"), TM_OK);
-    }
+    void init() { QVERIFY(start()); }
 
-    void cleanup()
-    {
-        uninit_pkcs11();
-        m_env.reset();
-    }
+    void cleanup() { stop(); }
 
     void parse_data()
     {

@@ -1,0 +1,112 @@
+#pragma once
+
+// What the token-library tests share: a library started on a store of the test's own, with the module
+// name from QX_TOKENMGR_MODULE (the default name when unset), and virtual tokens set up and read back.
+#include "TestEnv.h"
+#include "TokenMgr.h"
+#include "VToken.h"
+#include "VTokenStore.h"
+
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace ContractData {
+
+inline const QByteArray UserPin("12345678");
+inline const QByteArray SoPin("87654321");
+
+inline QString serialFor(int i)
+{
+    return QStringLiteral("QX41TEST%1").arg(i, 8, 10, QLatin1Char('0'));
+}
+
+// A small self-signed EC certificate (DER).
+inline QByteArray tinyCert()
+{
+    return QByteArray::fromBase64(
+        "MIIBcjCCARmgAwIBAgIUHe+Pp96IkSFY+0z9UcJh6od2PkMwCgYIKoZIzj0EAwIwDzENMAsGA1UEAwwEVGlueTAeFw0yNjEyMTAx"
+        "MjI3MzFaFw0zNjEyMDcxMjI3MzFaMA8xDTALBgNVBAMMBFRpbnkwWTATBgcqhkjOPQIBBggqhkjOPQMBBwNCAASgHj8rNkcWiCPy"
+        "4Bmi0tMN4dBaDnBNs4fHKFISzhPz/zFVp2cVuQiX+45P0sM69vT1xFicWScUx326IYeLN/Sso1MwUTAdBgNVHQ4EFgQUy02PXwf9"
+        "5R9jyOBwLBTrlrHOMpkwHwYDVR0jBBgwFoAUy02PXwf95R9jyOBwLBTrlrHOMpkwDwYDVR0TAQH/BAUwAwEB/zAKBggqhkjOPQQD"
+        "AgNHADBEAiBJtOgJNtNaA3LXsGSzK+"
+        "6SsruRednUMjsu8K6egqVKCwIgWhx2WdK5NsHGokjoaATiNijWGPMwgjatBytXulpBsew=");
+}
+
+} // namespace ContractData
+
+class TokenLibraryFixture
+{
+public:
+    // The module the library is started with.
+    static QByteArray moduleName()
+    {
+        const QByteArray m = qgetenv("QX_TOKENMGR_MODULE");
+        return m.isEmpty() ? QByteArray("q7sec_pkcs11.dll") : m;
+    }
+
+    // A fresh store and the library started on it; false when the library did not start.
+    bool start()
+    {
+        m_env = std::make_unique<TestEnv>(false);
+        return init_pkcs11(moduleName().constData()) == TM_OK;
+    }
+    void stop()
+    {
+        uninit_pkcs11();
+        m_env.reset();
+    }
+
+protected:
+    std::unique_ptr<TestEnv> m_env;
+
+    VTokenStore store() const { return VTokenStore(m_env->tokenStore()); }
+
+    VToken addToken(int i, const std::function<void(VToken&)>& tweak = {})
+    {
+        VToken t = VToken::makeNew(ContractData::serialFor(i), ContractData::UserPin, ContractData::SoPin);
+        if (tweak)
+            tweak(t);
+        VTokenStore s = store();
+        if (s.create(t) != VTokenStore::Result::Ok)
+            qFatal("cannot create a token");
+        return t;
+    }
+
+    void updateToken(int i, const std::function<void(VToken&)>& fn)
+    {
+        VTokenStore s = store();
+        QCOMPARE(s.update(ContractData::serialFor(i),
+                          [&](VToken& t) {
+                              fn(t);
+                              return true;
+                          }),
+                 VTokenStore::Result::Ok);
+    }
+
+    VToken readToken(int i) const
+    {
+        VToken t;
+        store().load(ContractData::serialFor(i), &t);
+        return t;
+    }
+
+    // init + find + connect every token; returns the count.
+    int connectAll()
+    {
+        int32_t count = TM_MAX_SLOTS;
+        uint32_t ids[TM_MAX_SLOTS] = {};
+        if (token_find(ids, &count) != TM_OK)
+            return -1;
+        for (int i = 0; i < count; ++i)
+            token_connect(i);
+        return count;
+    }
+
+    tm_status userLogin(int slot = 0, const QByteArray& pin = ContractData::UserPin)
+    {
+        int32_t retries = -1;
+        return token_login(slot, pin.constData(), &retries);
+    }
+};
