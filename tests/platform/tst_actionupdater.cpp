@@ -1,6 +1,5 @@
 #include "TestEnv.h"
 #include "platform/ActionUpdater.h"
-#include "platform/WaitResponsive.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,15 +42,6 @@ private Q_SLOTS:
         QEventLoop loop;
         QTimer::singleShot(50, &loop, &QEventLoop::quit);
         loop.exec();
-        QVERIFY(runs > 0);
-    }
-
-    void runsDuringResponsiveWaits()
-    {
-        auto context = std::make_unique<QObject>();
-        int runs = 0;
-        ActionUpdater::instance().add(context.get(), [&runs] { ++runs; });
-        waitResponsive(50);
         QVERIFY(runs > 0);
     }
 
