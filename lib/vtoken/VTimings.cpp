@@ -19,7 +19,6 @@ VTimings VTimings::scaled(double factor)
     t.captureTimeout = scale(base.captureTimeout, std::min(base.captureTimeout, 2000));
     t.automaticInterval = scale(base.automaticInterval, 1);
     t.capturePoll = scale(base.capturePoll, 1);
-    t.watcherPoll = scale(base.watcherPoll, 10);
     t.staleLock = scale(base.staleLock, 10);
     return t;
 }

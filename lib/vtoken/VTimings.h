@@ -14,8 +14,6 @@ struct VTimings
     int automaticInterval = 500;
     // How often a waiting capture looks at the sensor.
     int capturePoll = 50;
-    // The notice watcher's backing poll.
-    int watcherPoll = 500;
     // A token lock whose holder left nothing in it counts as abandoned after this long.
     int staleLock = 5000;
 

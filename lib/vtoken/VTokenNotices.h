@@ -3,7 +3,9 @@
 #include <QString>
 
 // Arrival and removal notices of virtual tokens: one line per notice appended to a file in the
-// store folder, which every watching process reads from where it left off.
+// store folder, which every watching process reads from where it left off. The file is the store's
+// interface for notices, read by processes that do not link the store: "notices.log", UTF-8, each
+// line "arrived <device path>" or "removed <device path>" ended by a line feed.
 class VTokenNotices
 {
 public:
