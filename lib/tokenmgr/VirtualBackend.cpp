@@ -6,6 +6,7 @@
 #include "VTokenNotices.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QThread>
@@ -51,17 +52,21 @@ bool lengthOk(const VToken::Pin& pin, const QByteArray& value)
 
 QByteArray readFile(const QByteArray& path, quint32* status)
 {
-    QFile f(QString::fromLocal8Bit(path));
-    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+    // Only a regular file: a device never ends and a pipe may never open.
+    const QString name = QString::fromLocal8Bit(path);
+    QFile f(name);
+    if (path.isEmpty() || !QFileInfo(name).isFile() || !f.open(QIODevice::ReadOnly)) {
         *status = TM_ERR_FILE_OPEN;
         return {};
     }
-    if (f.size() > CertFile::MaxFileSize) {
+    // Bounded by what is read, not by the size the file claims.
+    QByteArray bytes = f.read(CertFile::MaxFileSize + 1);
+    if (bytes.size() > CertFile::MaxFileSize) {
         *status = TM_ERR_FILE_FORMAT;
         return {};
     }
     *status = TM_OK;
-    return f.readAll();
+    return bytes;
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -482,12 +484,51 @@ private Q_SLOTS:
         QCOMPARE(f.readAll(), QByteArray("{not json"));
     }
 
-    void viewerNeedsWidgets()
+    // Only regular files are read, and never past the size cap, whatever the file claims: a device
+    // or a pipe returns at once with a status and nothing reaches the token.
+    void notARegularFile_data()
     {
-        const QByteArray der = m_files->der(QStringLiteral("user.pem"));
-        QCOMPARE(helper_show_cert_ui(0, reinterpret_cast<const unsigned char*>(der.constData()),
-                                     int32_t(der.size())),
-                 TM_ERR_NO_UI);
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("path"); // "fifo", "dir" and "over cap" are made by the test
+        QTest::addColumn<uint>("status");
+        for (const char* call : {"p12", "p7b", "x509"}) {
+            QTest::addRow("%s, /dev/zero", call) << call << "/dev/zero" << TM_ERR_FILE_OPEN;
+            QTest::addRow("%s, /dev/urandom", call) << call << "/dev/urandom" << TM_ERR_FILE_OPEN;
+            QTest::addRow("%s, a pipe nobody writes", call) << call << "fifo" << TM_ERR_FILE_OPEN;
+            QTest::addRow("%s, a folder", call) << call << "dir" << TM_ERR_FILE_OPEN;
+            QTest::addRow("%s, one byte over the cap", call) << call << "over cap" << TM_ERR_FILE_FORMAT;
+        }
+    }
+    void notARegularFile()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, path);
+        QFETCH(uint, status);
+        connectToken();
+        QByteArray file = path.toLocal8Bit();
+        if (path == QLatin1String("fifo")) {
+            file = m_env->path(QStringLiteral("pipe")).toLocal8Bit();
+            QCOMPARE(::mkfifo(file.constData(), 0600), 0);
+        } else if (path == QLatin1String("dir")) {
+            file = m_env->path(QString()).toLocal8Bit();
+        } else if (path == QLatin1String("over cap")) {
+            file = m_env->path(QStringLiteral("huge.p12")).toLocal8Bit();
+            QFile f(QString::fromLocal8Bit(file));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(16 * 1024 * 1024 + 1)); // sparse: no disk is used
+        }
+        int32_t n = -1;
+        tm_status r = 0;
+        if (call == QLatin1String("p12"))
+            r = pkcs12_file_parse(file.constData(), "", &n);
+        else if (call == QLatin1String("p7b"))
+            r = p7b_file_parse(file.constData(), &n);
+        else
+            r = x509_import_certificate(0, "box", TM_KEYSPEC_EXCHANGE, file.constData());
+        QCOMPARE(r, tm_status(status));
+        VToken t;
+        QCOMPARE(VTokenStore(m_env->tokenStore()).load(Serial, &t), VTokenStore::Result::Ok);
+        QVERIFY(t.containers.first().exchange.certificate.isEmpty());
     }
 };
 
