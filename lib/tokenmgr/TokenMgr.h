@@ -40,6 +40,7 @@ typedef uint32_t tm_status;
 #define TM_ERR_PIN_LOCKED 0x0A000025u
 #define TM_ERR_PIN_LEN_RANGE 0x0A000027u
 #define TM_ERR_NO_SPACE 0x0A000030u         /* no room left on the token */
+#define TM_ERR_CERT_TOO_LARGE 0x0A000031u   /* a certificate over 16384 bytes: no token object holds it */
 #define TM_ERR_FINGER 0x0B000040u           /* empty PIN: no finger, or a finger that did not match */
 #define TM_ERR_NOT_READY 0x0A000101u        /* init_pkcs11 has not run */
 #define TM_ERR_UNKNOWN_MODULE 0x0A000102u   /* the module name selects no backend */

@@ -698,7 +698,7 @@ quint32 VirtualBackend::importEntry(int slot, const QByteArray& container, int k
         if (h->hasKey() && h->publicKey != info.publicKey)
             return TM_ERR_EXISTS;
         if (e.certificate.size() > MaxCertificate)
-            return TM_ERR_NO_SPACE;
+            return TM_ERR_CERT_TOO_LARGE; // no token object holds it, however empty the token
         VToken::KeyHalf next;
         next.certificate = e.certificate;
         next.publicKey = info.publicKey;

@@ -12,6 +12,8 @@ constexpr quint32 NoToken = 1;
 constexpr quint32 NoRights = 3;
 // Certificate import on a token with no room left.
 constexpr quint32 OutOfSpace = 0x0A000030;
+// A certificate larger than any token object can hold (not a full token).
+constexpr quint32 CertificateTooLarge = 0x0A000031;
 // A container, certificate or other input that cannot be handed to the library without overflowing
 // one of its fixed buffers; nothing was sent and nothing was written.
 constexpr quint32 TooLong = 0x0A000020;

@@ -325,7 +325,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("what");
         QTest::addColumn<uint>("status");
-        QTest::newRow("100 kB certificate") << "big" << TM_ERR_NO_SPACE;
+        QTest::newRow("100 kB certificate") << "big" << TM_ERR_CERT_TOO_LARGE;
         QTest::newRow("token nearly full") << "full" << TM_ERR_NO_SPACE;
         QTest::newRow("no such container") << "nocontainer" << TM_ERR_NOT_FOUND;
         QTest::newRow("index past the file") << "index" << TM_ERR_INDEX;
