@@ -1,5 +1,7 @@
 #include "CertInfo.h"
 
+#include "OpenSslPtr.h"
+
 #include <QCryptographicHash>
 #include <QTimeZone>
 
@@ -15,16 +17,6 @@
 #include <memory>
 
 namespace {
-
-struct BioFree
-{
-    void operator()(BIO* b) const { BIO_free(b); }
-};
-struct X509Free
-{
-    void operator()(X509* x) const { X509_free(x); }
-};
-using BioPtr = std::unique_ptr<BIO, BioFree>;
 
 QByteArray bioText(BIO* bio)
 {
@@ -101,12 +93,23 @@ void readKey(EVP_PKEY* key, CertInfo* out)
 
 } // namespace
 
+QByteArray CertInfo::rawKeyFromSpki(const QByteArray& spki)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(spki.constData());
+    const KeyPtr key(d2i_PUBKEY(nullptr, &p, long(spki.size())));
+    if (!key || p != reinterpret_cast<const unsigned char*>(spki.constData()) + spki.size())
+        return {};
+    CertInfo info;
+    readKey(key.get(), &info);
+    return info.rawPublicKey;
+}
+
 bool CertInfo::fromDer(const QByteArray& der, CertInfo* out)
 {
     if (der.isEmpty())
         return false;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(der.constData());
-    std::unique_ptr<X509, X509Free> x(d2i_X509(nullptr, &p, der.size()));
+    X509Ptr x(d2i_X509(nullptr, &p, der.size()));
     if (!x)
         return false;
     // Trailing bytes after the certificate mean this is not one certificate.

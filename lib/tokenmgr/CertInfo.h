@@ -11,6 +11,9 @@ class CertInfo
 {
 public:
     static bool fromDer(const QByteArray& der, CertInfo* out);
+    // The key value a token hands out for a DER SubjectPublicKeyInfo (see rawPublicKey); empty when
+    // the bytes are not one.
+    static QByteArray rawKeyFromSpki(const QByteArray& spki);
 
     QString subject; // readable distinguished name, most specific part first, UTF-8 intact
     QString issuer;

@@ -160,7 +160,11 @@ TM_API tm_status container_delete(int32_t slot, const char* name);
 /* length: in = capacity of buffer, out = DER length. */
 TM_API tm_status container_get_cert(int32_t slot, const char* name, int32_t keySpec, unsigned char* buffer,
                                     int32_t* length);
-/* blob: the public key as DER SubjectPublicKeyInfo; length: in = capacity, out = bytes. */
+/* blob: the public key's value as a token hands it out, not a DER structure: for RSA the modulus,
+ * big-endian, keyBits/8 bytes (256 for RSA 2048, 512 for RSA 4096); for EC the uncompressed point
+ * 04 || X || Y (65 bytes for P-256, 97 for P-384, 133 for P-521); for other key types the DER
+ * SubjectPublicKeyInfo. length: in = capacity, out = bytes; a capacity too small gives
+ * TM_ERR_BUFFER_TOO_SMALL with the needed length in *length. */
 TM_API tm_status container_get_pubkey(int32_t slot, const char* name, int32_t keySpec, int32_t* keyType,
                                       int32_t* keyBits, unsigned char* blob, int32_t* length);
 /* keyBits: the private key's size in bits. The key itself never leaves the token. */

@@ -549,13 +549,10 @@ quint32 VirtualBackend::publicKey(int slot, const QByteArray& name, int keySpec,
             return TM_ERR_NOT_FOUND;
         out->keyType = h->keyType;
         out->keyBits = h->keyBits;
-        CertInfo probe;
-        // The key value a token hands out: the RSA modulus or the EC point, derived from the stored SPKI.
-        out->rawPublicKey = h->publicKey;
-        if (!h->certificate.isEmpty() && CertInfo::fromDer(h->certificate, &probe) &&
-            probe.publicKey == h->publicKey)
-            out->rawPublicKey = probe.rawPublicKey;
-        return TM_OK;
+        // The key value a token hands out (the RSA modulus or the EC point), whether or not the
+        // container holds the key's certificate.
+        out->rawPublicKey = CertInfo::rawKeyFromSpki(h->publicKey);
+        return out->rawPublicKey.isEmpty() ? TM_ERR_TOKEN_FAILING : TM_OK;
     });
 }
 

@@ -5,6 +5,7 @@
 #include "token/CerMgrApis.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 #include <algorithm>
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void readCertificateInfo_data();
     void readCertificateInfo();
     void missingPublicKeyKeepsKeyFields();
+    void largeRsaKeyIsFound();
     void certificateSizes_data();
     void certificateSizes();
     void setTokenLabel_data();
@@ -393,6 +395,33 @@ void tst_CerMgrApis::readCertificateInfo()
     QVERIFY(ReadCertificateInfo(0, QStringLiteral("box"), other, info) != TokenStatus::Success);
     QVERIFY(ReadPublicKeyType(0, QStringLiteral("box"), other, type) != TokenStatus::Success);
     QCOMPARE(info.KeyBits, keyBits);
+}
+
+// A 4096-bit RSA key's value (512 bytes) does not fit the usual scratch buffer; it must still count
+// as present, or the tree would lose its public-key node.
+void tst_CerMgrApis::largeRsaKeyIsFound()
+{
+    QProcess gen;
+    gen.start(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:4096 "
+                                              "2>/dev/null | openssl pkey -pubout -outform DER")});
+    QVERIFY(gen.waitForFinished(60000));
+    const QByteArray spki = gen.readAllStandardOutput();
+    QVERIFY2(spki.size() > 512, "openssl made no key");
+
+    VToken t = TokenFixture::token(0);
+    VToken::Container c = TokenFixture::container("big");
+    c.exchange.publicKey = spki;
+    c.exchange.privateKey = "private key of big";
+    c.exchange.keyType = 0;
+    c.exchange.keyBits = 4096;
+    t.containers.append(c);
+    QVERIFY(TokenFixture::store(t));
+    QCOMPARE(connectAll(), 1);
+    qint32 type = -1;
+    QCOMPARE(ReadPublicKeyType(0, QStringLiteral("big"), KeySpec::Exchange, type), TokenStatus::Success);
+    QCOMPARE(type, 0);
 }
 
 void tst_CerMgrApis::missingPublicKeyKeepsKeyFields()

@@ -34,6 +34,14 @@ inline QByteArray tinyCert()
         "6SsruRednUMjsu8K6egqVKCwIgWhx2WdK5NsHGokjoaATiNijWGPMwgjatBytXulpBsew=");
 }
 
+// The public key of tinyCert() as DER SubjectPublicKeyInfo (EC P-256).
+inline QByteArray tinyKey()
+{
+    return QByteArray::fromBase64(
+        "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEoB4/KzZHFogj8uAZotLTDeHQWg5wTbOHxyhSEs4T8/8x"
+        "VadnFbkIl/uOT9LDOvb09cRYnFknFMd9uiGHizf0rA==");
+}
+
 } // namespace ContractData
 
 class TokenLibraryFixture

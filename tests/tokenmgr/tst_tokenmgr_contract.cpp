@@ -299,7 +299,7 @@ private Q_SLOTS:
             VToken::Container c;
             c.name = "box";
             c.signature.certificate = tinyCert();
-            c.signature.publicKey = QByteArray(91, 'p');
+            c.signature.publicKey = tinyKey();
             c.signature.privateKey = QByteArray(138, 'k');
             c.signature.keyType = 3;
             c.signature.keyBits = 256;
@@ -338,8 +338,16 @@ private Q_SLOTS:
         int32_t blen = 256;
         QCOMPARE(container_get_pubkey(0, "box", TM_KEYSPEC_SIGNATURE, &type, &bits, blob, &blen), TM_OK);
         QCOMPARE(type, 3);
+        // The EC point itself, uncompressed, as the header says: the last 65 bytes of the key's DER.
+        QCOMPARE(blen, 65);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(blob), blen), tinyKey().right(65));
         for (int i = 256; i < 264; ++i)
             QCOMPARE(blob[i], 0x5A);
+        // A capacity one short asks for the length needed.
+        blen = 64;
+        QCOMPARE(container_get_pubkey(0, "box", TM_KEYSPEC_SIGNATURE, &type, &bits, blob, &blen),
+                 TM_ERR_BUFFER_TOO_SMALL);
+        QCOMPARE(blen, 65);
     }
 
     void importThatDoesNotFit()
