@@ -3,6 +3,7 @@
 #include "ScriptedDialogs.h"
 #include "TestEnv.h"
 #include "TestTimings.h"
+#include "TestWait.h"
 #include "TokenCtl.h"
 #include "app/TDiscovery.h"
 #include "app/TMainForm.h"
@@ -122,7 +123,7 @@ void TstDiscovery::startDiscovery()
     m_refreshes = std::make_unique<QSignalSpy>(discovery(), &TDiscovery::refreshed);
     discovery()->startLibrary();
     QVERIFY(discovery()->libraryReady());
-    QTRY_COMPARE(m_refreshes->count(), 1);
+    QX_TRY_COMPARE(m_refreshes->count(), 1);
 }
 
 void TstDiscovery::refreshBuildsTokenTree_data()
@@ -260,7 +261,7 @@ void TstDiscovery::libraryStartsAfterShowing()
     QSignalSpy refreshes(discovery(), &TDiscovery::refreshed);
     m_window->show();
     QVERIFY(!discovery()->libraryReady());
-    QTRY_COMPARE(refreshes.count(), 1);
+    QX_TRY_COMPARE(refreshes.count(), 1);
     QVERIFY(discovery()->libraryReady());
     QCOMPARE(childTexts(tokenRoot()), QStringList{QStringLiteral("QX4100")});
     // Showing again starts nothing more.
@@ -289,7 +290,7 @@ void TstDiscovery::failedLibraryStartClosesWindow()
     m_window = std::make_unique<DiscoveryWindow>(*m_state);
     QSignalSpy refreshes(discovery(), &TDiscovery::refreshed);
     m_window->show();
-    QTRY_VERIFY(!m_window->isVisible());
+    QX_TRY_VERIFY(!m_window->isVisible());
     QVERIFY(!discovery()->libraryReady());
     QCOMPARE(refreshes.count(), 0);
     QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("PKCS#11 initialization failed")});
@@ -302,10 +303,10 @@ void TstDiscovery::uninitializedTokensWarnOnce()
     QVERIFY(TokenCtl::create(serialOf(0), {QStringLiteral("--not-initialized")}));
     QVERIFY(TokenCtl::create(serialOf(1), {QStringLiteral("--not-initialized")}));
     startDiscovery();
-    QTRY_COMPARE(m_dialogs->messages().size(), 1);
+    QX_TRY_COMPARE(m_dialogs->messages().size(), 1);
     QCOMPARE(m_dialogs->lastText(), QStringLiteral("设备未初始化，请与管理员联系"));
     QCOMPARE(m_dialogs->messages().first().ownerAtShow, m_window.get());
-    QTRY_VERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TCheckInit"))->isActive());
+    QX_TRY_VERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TCheckInit"))->isActive());
     QCOMPARE(m_dialogs->messages().size(), 1);
 }
 
@@ -314,16 +315,16 @@ void TstDiscovery::refreshButtonChecksInitialization()
     QVERIFY(TokenCtl::create(serialOf(0)));
     startDiscovery();
     auto* checkInit = discovery()->findChild<QTimer*>(QStringLiteral("TCheckInit"));
-    QTRY_VERIFY(!checkInit->isActive());
+    QX_TRY_VERIFY(!checkInit->isActive());
     QVERIFY(m_dialogs->messages().isEmpty());
 
     // Only the button refreshes: the new token's arrival notice is kept out.
     discovery()->notifier()->blockSignals(true);
     QVERIFY(TokenCtl::create(serialOf(1), {QStringLiteral("--not-initialized")}));
     m_window->refreshAction->trigger();
-    QTRY_COMPARE(m_refreshes->count(), 2);
+    QX_TRY_COMPARE(m_refreshes->count(), 2);
     QCOMPARE(m_state->tokenCount, 2);
-    QTRY_COMPARE(m_dialogs->texts(), QStringList{QStringLiteral("设备未初始化，请与管理员联系")});
+    QX_TRY_COMPARE(m_dialogs->texts(), QStringList{QStringLiteral("设备未初始化，请与管理员联系")});
 }
 
 void TstDiscovery::arrivalOfServedModelRefreshes_data()
@@ -344,7 +345,7 @@ void TstDiscovery::arrivalOfServedModelRefreshes()
                              {QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--unplugged")}));
     QSignalSpy arrivals(discovery()->notifier(), &TUSB::arrived);
     QVERIFY(TokenCtl::plug(serialOf(0)));
-    QTRY_COMPARE(arrivals.count(), 1);
+    QX_TRY_COMPARE(arrivals.count(), 1);
     QCOMPARE(discovery()->notifier()->productId(), pid);
     auto* retry = discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"));
     if (!refreshes) {
@@ -353,7 +354,7 @@ void TstDiscovery::arrivalOfServedModelRefreshes()
         QCOMPARE(m_refreshes->count(), 1);
         return;
     }
-    QTRY_COMPARE(m_refreshes->count(), 2);
+    QX_TRY_COMPARE(m_refreshes->count(), 2);
     QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
     QVERIFY(!retry->isActive());
     QCOMPARE(childTexts(tokenRoot()), QStringList{QStringLiteral("QX4100")});
@@ -368,8 +369,8 @@ void TstDiscovery::arrivalRetriesFourTimesThenGivesUp()
     import.show();
     discovery()->notifier()->deviceChanged(TUSB::Event::Arrival, pathOf(serialOf(0)));
     auto* retry = discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"));
-    QTRY_COMPARE(m_refreshes->count(), 1 + 4);
-    QTRY_VERIFY(!retry->isActive());
+    QX_TRY_COMPARE(m_refreshes->count(), 1 + 4);
+    QX_TRY_VERIFY(!retry->isActive());
     QCOMPARE(m_refreshes->count(), 1 + 4);
     for (const QList<QVariant>& r : std::as_const(*m_refreshes))
         QCOMPARE(r.first().toUInt(), 1u);
@@ -378,7 +379,7 @@ void TstDiscovery::arrivalRetriesFourTimesThenGivesUp()
     // A token plugged in later is found by the next arrival.
     QVERIFY(TokenCtl::create(serialOf(0)));
     discovery()->notifier()->deviceChanged(TUSB::Event::Arrival, pathOf(serialOf(0)));
-    QTRY_COMPARE(m_refreshes->count(), 6);
+    QX_TRY_COMPARE(m_refreshes->count(), 6);
     QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
 }
 
@@ -400,35 +401,28 @@ void TstDiscovery::removalOfTokenRefreshesOnceAndClosesImport()
     import.show();
 
     QVERIFY(TokenCtl::pull(serialOf(0)));
-    QTRY_COMPARE(m_refreshes->count(), 2);
+    QX_TRY_COMPARE(m_refreshes->count(), 2);
     QCOMPARE(m_refreshes->last().first().toUInt(), 1u);
     QCOMPARE(childTexts(tokenRoot()), QStringList{QStringLiteral("获取USBKey信息失败")});
     QVERIFY(!import.isVisible());
     QCOMPARE(import.result(), int(QDialog::Rejected));
     // The countdown of a removal allows this one attempt only.
-    QTRY_VERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"))->isActive());
+    QX_TRY_VERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"))->isActive());
     QCOMPARE(m_refreshes->count(), 2);
 }
 
 void TstDiscovery::notificationStormRefreshesOnce()
 {
     QVERIFY(TokenCtl::create(serialOf(0)));
-    // Longer than the whole storm, so every notice lands before the first retry.
-    m_state->timings.findUSBKey = 200;
     startDiscovery();
+    // The whole storm arrives before the event loop runs again, so before the first retry.
     int sent = 0;
-    QTimer storm;
-    storm.setInterval(0);
-    connect(&storm, &QTimer::timeout, this, [&] {
-        if (++sent == 50)
-            storm.stop();
+    for (; sent < 50; ++sent)
         discovery()->notifier()->deviceChanged(TUSB::Event::Arrival, pathOf(serialOf(0)));
-    });
-    storm.start();
-    QTRY_COMPARE(sent, 50);
-    QTRY_COMPARE(m_refreshes->count(), 2);
+    QCOMPARE(sent, 50);
+    QX_TRY_COMPARE(m_refreshes->count(), 2);
     auto* retry = discovery()->findChild<QTimer*>(QStringLiteral("TFindUSBKey"));
-    QTRY_VERIFY(!retry->isActive());
+    QX_TRY_VERIFY(!retry->isActive());
     QCOMPARE(m_refreshes->count(), 2);
     QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
 }
@@ -458,7 +452,7 @@ void TstDiscovery::tokenPulledDuringRefresh()
 
     // The token comes back: its arrival brings the tree back.
     QVERIFY(TokenCtl::plug(serialOf(1)));
-    QTRY_COMPARE(m_refreshes->count(), 2);
+    QX_TRY_COMPARE(m_refreshes->count(), 2);
     QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
     QCOMPARE(tokenRoot()->childCount(), 2);
 }
@@ -480,11 +474,11 @@ void TstDiscovery::notifiedRefreshOpensConfiguredAddress()
     startDiscovery();
     // Neither the start nor the refresh button opens it.
     m_window->refreshAction->trigger();
-    QTRY_COMPARE(m_refreshes->count(), 2);
+    QX_TRY_COMPARE(m_refreshes->count(), 2);
     QVERIFY(m_shell->requests().isEmpty());
 
     QVERIFY(TokenCtl::plug(serialOf(1)));
-    QTRY_COMPARE(m_refreshes->count(), 3);
+    QX_TRY_COMPARE(m_refreshes->count(), 3);
     QCOMPARE(m_refreshes->last().first().toUInt(), 0u);
     if (openMode != 1) {
         QVERIFY(m_shell->requests().isEmpty());
@@ -546,7 +540,7 @@ void TstDiscovery::mainWindowDiscoversTokens()
     form.state().timings = testTimings();
     QSignalSpy refreshes(form.discovery(), &TDiscovery::refreshed);
     form.show();
-    QTRY_COMPARE(refreshes.count(), 1);
+    QX_TRY_COMPARE(refreshes.count(), 1);
     QCOMPARE(refreshes.first().first().toUInt(), 0u);
     auto* tv = form.findChild<QTreeWidget*>(QStringLiteral("tv"));
     auto* lv = form.findChild<QTableWidget*>(QStringLiteral("lv"));
@@ -561,7 +555,7 @@ void TstDiscovery::mainWindowDiscoversTokens()
 
     // The refresh button finds them again and goes back to the first.
     form.findChild<QAction*>(QStringLiteral("AcFindKeyRefresh"))->trigger();
-    QTRY_COMPARE(refreshes.count(), 2);
+    QX_TRY_COMPARE(refreshes.count(), 2);
     QCOMPARE(form.state().currentToken, 0);
     QCOMPARE(listColumn(lv, 1).value(3), serialOf(0));
 }
