@@ -11,6 +11,8 @@
 #include <QStringDecoder>
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 
 QByteArray field(const QByteArray& record, int offset, int width)
@@ -116,33 +118,35 @@ quint32 VirtualBackend::withToken(int slot, const char* function, Access access,
         return TM_ERR_TOKEN_REMOVED;
     };
 
-    // Reading needs no lock: a token file is only ever replaced whole. Most calls end here. The snapshot
-    // also tells a changing call whether the token is there and which faults it meets before it waits
-    // for the lock.
-    VToken snapshot;
-    const VTokenStore::Result first = m_store.load(session.serial, &snapshot);
-    if (first == VTokenStore::Result::Missing)
-        return removedNow();
-    if (first != VTokenStore::Result::Ok)
-        return TM_ERR_TOKEN_FAILING;
-    if (!snapshot.pluggedIn)
-        return removedNow();
-    bool oneShotFault = false;
-    for (const VToken::Fault& f : snapshot.faults) {
-        if (!f.matches(fn))
-            continue;
-        if (f.kind == VToken::Fault::SlowCall)
-            QThread::msleep(ulong(qBound(0, f.delayMs, 60000))); // outside the lock: others are not held up
-        else if (f.kind == VToken::Fault::FailNextCall || f.kind == VToken::Fault::PullOutNextCall)
-            oneShotFault = true;
-    }
+    const auto slowDown = [&fn](const VToken& t) {
+        for (const VToken::Fault& f : t.faults)
+            if (f.kind == VToken::Fault::SlowCall && f.matches(fn))
+                QThread::msleep(ulong(qBound(0, f.delayMs, 60000)));
+    };
     const Session before = session;
-    if (access == Access::Read && !oneShotFault) {
-        bool changed = false;
-        const quint32 status = op(snapshot, session, changed);
-        if (!changed)
-            return status;
-        session = before; // a reading call should not change the token; if it does, only under the lock
+    if (access == Access::Read) {
+        // Reading needs no lock: a token file is only ever replaced whole. Most calls end here.
+        VToken snapshot;
+        const VTokenStore::Result first = m_store.load(session.serial, &snapshot);
+        if (first == VTokenStore::Result::Missing)
+            return removedNow();
+        if (first != VTokenStore::Result::Ok)
+            return TM_ERR_TOKEN_FAILING;
+        if (!snapshot.pluggedIn)
+            return removedNow();
+        slowDown(snapshot); // without the lock: other callers are not held up
+        const bool oneShotFault =
+            std::any_of(snapshot.faults.cbegin(), snapshot.faults.cend(), [&](const auto& f) {
+                return f.matches(fn) &&
+                       (f.kind == VToken::Fault::FailNextCall || f.kind == VToken::Fault::PullOutNextCall);
+            });
+        if (!oneShotFault) {
+            bool changed = false;
+            const quint32 status = op(snapshot, session, changed);
+            if (!changed)
+                return status;
+            session = before; // a reading call should not change the token; if it does, only under the lock
+        }
     }
 
     // A changing call runs once, on the token as it is under the lock: one read-modify-write.
@@ -156,6 +160,8 @@ quint32 VirtualBackend::withToken(int slot, const char* function, Access access,
             status = TM_ERR_TOKEN_REMOVED;
             return false;
         }
+        if (access == Access::Change)
+            slowDown(t); // a slow device is slow while it writes
         for (qsizetype i = 0; i < t.faults.size(); ++i) {
             const VToken::Fault f = t.faults[i];
             if (!f.matches(fn))
