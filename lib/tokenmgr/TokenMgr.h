@@ -63,6 +63,7 @@ typedef uint32_t tm_status;
 #define TM_ERR_NO_CHALLENGE 0x0A000122u     /* no challenge was issued */
 #define TM_ERR_RESPONSE 0x0A000123u         /* wrong or over-long unlock response */
 #define TM_ERR_NO_UI 0x0A000124u            /* no viewer library beside this one */
+#define TM_ERR_BUSY 0x0A000125u             /* another program kept the token busy; try again */
 
 /* Fixed capacities of the caller buffers the contract leaves without a length. */
 #define TM_SERIAL_SIZE 33         /* token_get_info_ex: serial number */

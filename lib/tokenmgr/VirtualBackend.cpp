@@ -207,6 +207,9 @@ quint32 VirtualBackend::withToken(int slot, const char* function, Access access,
     case VTokenStore::Result::Failing:
         status = TM_ERR_TOKEN_FAILING;
         break;
+    case VTokenStore::Result::Busy:
+        status = TM_ERR_BUSY;
+        break;
     default:
         status = TM_ERR_DEVICE;
         break;

@@ -1,11 +1,12 @@
 #include "VSensor.h"
 
+#include "VFileLock.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
-#include <QLockFile>
 #include <QSaveFile>
 
 struct VSensor::State
@@ -40,7 +41,7 @@ VSensor::State VSensor::read() const
 
 bool VSensor::change(const std::function<bool(State&)>& edit)
 {
-    QLockFile lock(m_path + QStringLiteral(".lock"));
+    VFileLock lock(m_path + QStringLiteral(".lock"));
     if (!lock.tryLock(LockTimeoutMs))
         return false;
     State s = read();

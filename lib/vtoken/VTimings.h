@@ -14,8 +14,8 @@ struct VTimings
     int automaticInterval = 500;
     // How often a waiting capture looks at the sensor.
     int capturePoll = 50;
-    // A token lock whose holder left nothing in it counts as abandoned after this long.
-    int staleLock = 5000;
+    // How long a writer waits for another process's token lock before the token counts as busy.
+    int lockTimeout = 10000;
 
     static const VTimings& current();
     // The production values scaled by `factor` (at least 1 ms each).

@@ -1,8 +1,9 @@
 #include "VTokenNotices.h"
 
+#include "VFileLock.h"
+
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 
 QString VTokenNotices::noticesPath(const QString& storeFolder)
 {
@@ -12,7 +13,7 @@ QString VTokenNotices::noticesPath(const QString& storeFolder)
 void VTokenNotices::post(const QString& storeFolder, Kind kind, const QString& devicePath)
 {
     QDir().mkpath(storeFolder);
-    QLockFile lock(storeFolder + QStringLiteral("/notices.lock"));
+    VFileLock lock(storeFolder + QStringLiteral("/notices.lock"));
     if (!lock.tryLock(5000))
         return; // a lost notice only delays discovery until the next one
     QFile f(noticesPath(storeFolder));

@@ -1,10 +1,10 @@
 #include "VTokenStore.h"
 
+#include "VFileLock.h"
 #include "VTimings.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -76,8 +76,19 @@ VTokenStore::Result VTokenStore::load(const QString& serial, VToken* out, VToken
     return Result::Ok;
 }
 
+void VTokenStore::removeLeftovers(const QString& serial) const
+{
+    // The save file's fallback names its temporary "<file>.XXXXXX"; on file systems with unnamed
+    // temporary files a killed writer leaves nothing at all.
+    const QString prefix = serial + Suffix + QLatin1Char('.');
+    QDir dir(m_folder);
+    for (const QString& name : dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden))
+        dir.remove(name);
+}
+
 bool VTokenStore::write(const QString& serial, const VToken& token) const
 {
+    removeLeftovers(serial);
     QSaveFile f(tokenPath(serial));
     if (!f.open(QIODevice::WriteOnly))
         return false;
@@ -94,9 +105,8 @@ VTokenStore::Result VTokenStore::update(const QString& serial, const std::functi
 {
     if (!VToken::validSerial(serial))
         return Result::Missing;
-    QLockFile lock(lockPath(serial));
-    lock.setStaleLockTime(VTimings::current().staleLock);
-    if (!lock.tryLock(LockTimeoutMs))
+    VFileLock lock(lockPath(serial));
+    if (!lock.tryLock(VTimings::current().lockTimeout))
         return Result::Busy;
     VToken t;
     const Result r = load(serial, &t);
@@ -118,9 +128,8 @@ VTokenStore::Result VTokenStore::create(VToken token)
     if (!VToken::validSerial(token.serial))
         return Result::Missing;
     QDir().mkpath(m_folder);
-    QLockFile lock(lockPath(token.serial));
-    lock.setStaleLockTime(VTimings::current().staleLock);
-    if (!lock.tryLock(LockTimeoutMs))
+    VFileLock lock(lockPath(token.serial));
+    if (!lock.tryLock(VTimings::current().lockTimeout))
         return Result::Busy;
     if (QFile::exists(tokenPath(token.serial)))
         return Result::Exists;
@@ -132,9 +141,8 @@ VTokenStore::Result VTokenStore::remove(const QString& serial)
 {
     if (!VToken::validSerial(serial))
         return Result::Missing;
-    QLockFile lock(lockPath(serial));
-    lock.setStaleLockTime(VTimings::current().staleLock);
-    if (!lock.tryLock(LockTimeoutMs))
+    VFileLock lock(lockPath(serial));
+    if (!lock.tryLock(VTimings::current().lockTimeout))
         return Result::Busy;
     if (!QFile::exists(tokenPath(serial)))
         return Result::Missing;

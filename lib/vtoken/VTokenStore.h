@@ -45,13 +45,12 @@ public:
     Result create(VToken token);
     Result remove(const QString& serial);
 
-    // Waits this long for another process's lock before giving up with Busy.
-    static constexpr int LockTimeoutMs = 10000;
-    // A lock is held only while one token file is read and written. One older than the timing record's
-    // staleLock was left by a process that died before it could even write its id into the lock
-    // file; it is taken over.
+    // A lock is held only while one token file is read and written; a writer waits the timing
+    // record's lockTimeout for it, in turn with other waiters, before giving up with Busy.
 
 private:
     bool write(const QString& serial, const VToken& token) const;
+    // Temporary files of writers killed mid-write; called with the token's lock held.
+    void removeLeftovers(const QString& serial) const;
     QString m_folder;
 };

@@ -21,6 +21,8 @@ constexpr quint32 TooLong = 0x0A000020;
 constexpr quint32 BadArgument = 0x0A000006;
 // Bytes that are not exactly one DER certificate.
 constexpr quint32 NotACertificate = 0x0A000115;
+// Another program held the token for longer than a change may wait; nothing was written.
+constexpr quint32 Busy = 0x0A000125;
 // RegisterTokenCertificates adds this to the library status of the store call that failed.
 constexpr quint32 RegisterFailedBase = 20000;
 } // namespace TokenStatus

@@ -1,5 +1,6 @@
 // What only the virtual tokens have: their module names, faults, store files and CD-ROM image.
 #include "TokenLibraryFixture.h"
+#include "VFileLock.h"
 
 #include <QFile>
 #include <QtTest>
@@ -153,6 +154,19 @@ private Q_SLOTS:
         // A deleted token file reads as pulled out as well.
         QVERIFY(QFile::remove(store().tokenPath(serialFor(2))));
         QCOMPARE(token_logout(1), TM_ERR_TOKEN_REMOVED);
+    }
+
+    // A change that cannot get the token from another program says so, and writes nothing.
+    void busyToken()
+    {
+        addToken(1);
+        QCOMPARE(connectAll(), 1);
+        QCOMPARE(userLogin(0), TM_OK);
+        VFileLock other(store().lockPath(serialFor(1)));
+        QVERIFY(other.tryLock(0));
+        QCOMPARE(container_create_new(0, "box"), TM_ERR_BUSY);
+        other.unlock();
+        QCOMPARE(container_create_new(0, "box"), TM_OK);
     }
 
     void failingTokenFile()
