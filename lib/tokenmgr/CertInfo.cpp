@@ -1,5 +1,6 @@
 #include "CertInfo.h"
 
+#include "CertSummaries.h"
 #include "OpenSslPtr.h"
 
 #include <QCryptographicHash>
@@ -14,6 +15,7 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -91,10 +93,91 @@ void readKey(EVP_PKEY* key, CertInfo* out)
     }
 }
 
+// One DER element: its tag, where its contents start and how long they are. Lengths are definite
+// and minimal, as DER demands; anything else is refused.
+struct Der
+{
+    const unsigned char* p;
+    const unsigned char* end;
+
+    bool next(unsigned char* tag, Der* contents)
+    {
+        if (end - p < 2)
+            return false;
+        *tag = *p++;
+        size_t len = *p++;
+        if (len & 0x80) {
+            const int n = int(len & 0x7F);
+            if (n == 0 || n > 3 || end - p < n || *p == 0)
+                return false;
+            len = 0;
+            for (int i = 0; i < n; ++i)
+                len = (len << 8) | *p++;
+            if (len < 0x80)
+                return false;
+        }
+        if (size_t(end - p) < len)
+            return false;
+        *contents = {p, p + len};
+        p += len;
+        return true;
+    }
+    bool atEnd() const { return p == end; }
+};
+
+const unsigned char RsaEncryption[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
+const unsigned char EcPublicKey[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01};
+
+bool sameOid(const Der& oid, const unsigned char* value, size_t size)
+{
+    return size_t(oid.end - oid.p) == size && std::memcmp(oid.p, value, size) == 0;
+}
+
+// The RSA modulus or the EC point straight from the DER, without building a key object: a listing
+// asks for every key on the token. Empty when the key is of another kind or the bytes are not one
+// well-formed key.
+QByteArray rawKeyFromDer(const QByteArray& spki)
+{
+    const auto* begin = reinterpret_cast<const unsigned char*>(spki.constData());
+    Der all{begin, begin + spki.size()};
+    Der info, algorithm, bits, oid;
+    unsigned char tag = 0;
+    if (!all.next(&tag, &info) || tag != 0x30 || !all.atEnd())
+        return {};
+    if (!info.next(&tag, &algorithm) || tag != 0x30 || !info.next(&tag, &bits) || tag != 0x03 ||
+        !info.atEnd())
+        return {};
+    if (!algorithm.next(&tag, &oid) || tag != 0x06 || bits.p == bits.end || *bits.p != 0)
+        return {};
+    ++bits.p; // no unused bits in a key
+    if (sameOid(oid, EcPublicKey, sizeof(EcPublicKey))) {
+        // The point as it is encoded: 04 followed by both coordinates, or a compressed form.
+        if (bits.p == bits.end || (*bits.p != 0x04 && *bits.p != 0x02 && *bits.p != 0x03))
+            return {};
+        return QByteArray(reinterpret_cast<const char*>(bits.p), bits.end - bits.p);
+    }
+    if (!sameOid(oid, RsaEncryption, sizeof(RsaEncryption)))
+        return {};
+    Der key, modulus, exponent;
+    if (!bits.next(&tag, &key) || tag != 0x30 || !bits.atEnd())
+        return {};
+    if (!key.next(&tag, &modulus) || tag != 0x02 || !key.next(&tag, &exponent) || tag != 0x02 || !key.atEnd())
+        return {};
+    // The modulus as an unsigned number: without the sign byte DER puts before a high first bit.
+    while (modulus.p != modulus.end && *modulus.p == 0)
+        ++modulus.p;
+    if (modulus.p == modulus.end)
+        return {};
+    return QByteArray(reinterpret_cast<const char*>(modulus.p), modulus.end - modulus.p);
+}
+
 } // namespace
 
 QByteArray CertInfo::rawKeyFromSpki(const QByteArray& spki)
 {
+    const QByteArray fast = rawKeyFromDer(spki);
+    if (!fast.isEmpty())
+        return fast;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(spki.constData());
     const KeyPtr key(d2i_PUBKEY(nullptr, &p, long(spki.size())));
     if (!key || p != reinterpret_cast<const unsigned char*>(spki.constData()) + spki.size())
@@ -104,10 +187,12 @@ QByteArray CertInfo::rawKeyFromSpki(const QByteArray& spki)
     return info.rawPublicKey;
 }
 
-bool CertInfo::fromDer(const QByteArray& der, CertInfo* out)
+bool CertInfo::fromDer(const QByteArray& der, CertInfo* out, Detail detail)
 {
     if (der.isEmpty())
         return false;
+    if (out && detail == Detail::Summary && CertSummaries::instance().find(der, out))
+        return true;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(der.constData());
     X509Ptr x(d2i_X509(nullptr, &p, der.size()));
     if (!x)
@@ -115,6 +200,11 @@ bool CertInfo::fromDer(const QByteArray& der, CertInfo* out)
     // Trailing bytes after the certificate mean this is not one certificate.
     if (p != reinterpret_cast<const unsigned char*>(der.constData()) + der.size())
         return false;
+    EVP_PKEY* key = X509_get0_pubkey(x.get());
+    if (!key)
+        return false;
+    if (!out)
+        return true;
     CertInfo info;
     info.subject = nameText(X509_get_subject_name(x.get()));
     info.issuer = nameText(X509_get_issuer_name(x.get()));
@@ -140,11 +230,13 @@ bool CertInfo::fromDer(const QByteArray& der, CertInfo* out)
         info.kind = 2;
     else
         info.kind = 0;
+    if (detail == Detail::Summary) {
+        CertSummaries::instance().keep(der, info);
+        *out = std::move(info);
+        return true;
+    }
 
-    if (EVP_PKEY* key = X509_get0_pubkey(x.get()))
-        readKey(key, &info);
-    else
-        return false;
+    readKey(key, &info);
     info.signatureAlgorithm = QString::fromLatin1(OBJ_nid2ln(X509_get_signature_nid(x.get())));
 
     for (int i = 0; i < X509_get_ext_count(x.get()); ++i) {

@@ -10,7 +10,15 @@
 class CertInfo
 {
 public:
-    static bool fromDer(const QByteArray& der, CertInfo* out);
+    // What fromDer fills in: the summary (names, version, serial, validity, kind) or everything
+    // (key, algorithms, extension texts, fingerprints) for the viewer and the import.
+    enum class Detail
+    {
+        Summary,
+        Full
+    };
+    // False unless `der` is exactly one certificate; `out` may be null to only check that.
+    static bool fromDer(const QByteArray& der, CertInfo* out, Detail detail = Detail::Full);
     // The key value a token hands out for a DER SubjectPublicKeyInfo (see rawPublicKey); empty when
     // the bytes are not one.
     static QByteArray rawKeyFromSpki(const QByteArray& spki);

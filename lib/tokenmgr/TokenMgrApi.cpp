@@ -556,7 +556,7 @@ static tm_status certInfoOf(bool pkcs12, int32_t index, char* subject, char* iss
     if (r != TM_OK)
         return r;
     CertInfo info;
-    CertInfo::fromDer(e.certificate, &info);
+    CertInfo::fromDer(e.certificate, &info, CertInfo::Detail::Summary);
     putText(subject, TM_CERT_TEXT_SIZE, utf8Within(info.subject, TM_CERT_TEXT_SIZE - 1));
     putText(issuer, TM_CERT_TEXT_SIZE, utf8Within(info.issuer, TM_CERT_TEXT_SIZE - 1));
     *kind = k;
@@ -662,7 +662,8 @@ tm_status helper_get_cert_info2(const unsigned char* data, int32_t length, tm_ch
     if (!data || length <= 0 || !subject || !issuer || !version || !serial || !validFrom || !validTo || !kind)
         return TM_ERR_ARGUMENTS;
     CertInfo info;
-    if (!CertInfo::fromDer(QByteArray(reinterpret_cast<const char*>(data), length), &info))
+    if (!CertInfo::fromDer(QByteArray(reinterpret_cast<const char*>(data), length), &info,
+                           CertInfo::Detail::Summary))
         return TM_ERR_CERTIFICATE;
     putUtf16(subject, TM_CERT_TEXT_SIZE, info.subject);
     putUtf16(issuer, TM_CERT_TEXT_SIZE, info.issuer);
@@ -679,8 +680,7 @@ tm_status helper_show_cert_ui(uintptr_t window, const unsigned char* data, int32
     if (!data || length <= 0)
         return TM_ERR_ARGUMENTS;
     const QByteArray der(reinterpret_cast<const char*>(data), length);
-    CertInfo info;
-    if (!CertInfo::fromDer(der, &info))
+    if (!CertInfo::fromDer(der, nullptr))
         return TM_ERR_CERTIFICATE;
     // The library has no user interface of its own; a viewer library installed beside it may.
     // Found through a symbol of our own that nobody can interpose, so it names this very file.

@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -499,7 +500,7 @@ quint32 VirtualBackend::containerNames(int slot, QList<QByteArray>* out)
 {
     return withToken(slot, "container_load_all", Access::Read, [&](VToken& t, Session&, bool&) {
         out->clear();
-        for (const VToken::Container& c : t.containers)
+        for (const VToken::Container& c : std::as_const(t.containers))
             out->append(c.name);
         return TM_OK;
     });
@@ -540,7 +541,7 @@ quint32 VirtualBackend::deleteContainer(int slot, const QByteArray& name)
 quint32 VirtualBackend::certificate(int slot, const QByteArray& name, int keySpec, QByteArray* der)
 {
     return withToken(slot, "container_get_cert", Access::Read, [&](VToken& t, Session&, bool&) {
-        const VToken::Container* c = t.findContainer(name);
+        const VToken::Container* c = std::as_const(t).findContainer(name);
         const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
         if (!h || h->certificate.isEmpty())
             return TM_ERR_NOT_FOUND;
@@ -552,7 +553,7 @@ quint32 VirtualBackend::certificate(int slot, const QByteArray& name, int keySpe
 quint32 VirtualBackend::publicKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
 {
     return withToken(slot, "container_get_pubkey", Access::Read, [&](VToken& t, Session&, bool&) {
-        const VToken::Container* c = t.findContainer(name);
+        const VToken::Container* c = std::as_const(t).findContainer(name);
         const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
         if (!h || !h->hasKey())
             return TM_ERR_NOT_FOUND;
@@ -568,7 +569,7 @@ quint32 VirtualBackend::publicKey(int slot, const QByteArray& name, int keySpec,
 quint32 VirtualBackend::privateKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
 {
     return withToken(slot, "container_get_prikey", Access::Read, [&](VToken& t, Session&, bool&) {
-        const VToken::Container* c = t.findContainer(name);
+        const VToken::Container* c = std::as_const(t).findContainer(name);
         const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
         if (!h || h->privateKey.isEmpty())
             return TM_ERR_NOT_FOUND;
@@ -639,7 +640,7 @@ static quint32 entryKind(const QList<CertFile::Entry>& list, bool parsed, int in
     if (index < 0 || index >= list.size())
         return TM_ERR_INDEX;
     CertInfo info;
-    if (!CertInfo::fromDer(list[index].certificate, &info))
+    if (!CertInfo::fromDer(list[index].certificate, &info, CertInfo::Detail::Summary))
         return TM_ERR_CERTIFICATE;
     if (entry)
         *entry = list[index];

@@ -8,12 +8,16 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <openssl/evp.h>
+#include <openssl/sha.h>
+
 namespace {
 
 const QByteArray Magic("QXVTOKEN");
 constexpr int HeaderSize = 16; // magic, version, payload length
 constexpr int ChecksumSize = 32;
-constexpr int PinIterations = 2000;
+// Old files kept no count; more than this is not a PIN hash this code wrote.
+constexpr int MaxPinIterations = 1000000;
 
 QByteArray randomBytes(int n)
 {
@@ -24,21 +28,16 @@ QByteArray randomBytes(int n)
 }
 
 // PBKDF2-HMAC-SHA256, one block: slow enough that a copied token file does not give the PIN away cheaply.
-QByteArray pbkdf2(const QByteArray& password, const QByteArray& salt)
+QByteArray pbkdf2(const QByteArray& password, const QByteArray& salt, int iterations)
 {
-    QMessageAuthenticationCode mac(QCryptographicHash::Sha256, password);
-    mac.addData(salt);
-    mac.addData(QByteArray("\0\0\0\1", 4));
-    QByteArray u = mac.result();
-    QByteArray t = u;
-    for (int i = 1; i < PinIterations; ++i) {
-        mac.reset();
-        mac.addData(u);
-        u = mac.result();
-        for (int j = 0; j < t.size(); ++j)
-            t[j] = char(t[j] ^ u[j]);
-    }
-    return t;
+    QByteArray out(32, Qt::Uninitialized);
+    if (iterations < 1 || iterations > MaxPinIterations ||
+        PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()),
+                          reinterpret_cast<const unsigned char*>(salt.constData()), int(salt.size()),
+                          iterations, EVP_sha256(), int(out.size()),
+                          reinterpret_cast<unsigned char*>(out.data())) != 1)
+        return {};
+    return out;
 }
 
 QCborMap pinToCbor(const VToken::Pin& p)
@@ -46,6 +45,7 @@ QCborMap pinToCbor(const VToken::Pin& p)
     QCborMap m;
     m[QLatin1String("salt")] = p.salt;
     m[QLatin1String("hash")] = p.hash;
+    m[QLatin1String("iterations")] = p.iterations;
     m[QLatin1String("min")] = p.minLength;
     m[QLatin1String("max")] = p.maxLength;
     m[QLatin1String("maxTries")] = p.maxTries;
@@ -58,6 +58,7 @@ VToken::Pin pinFromCbor(const QCborMap& m)
     VToken::Pin p;
     p.salt = m.value(QLatin1String("salt")).toByteArray();
     p.hash = m.value(QLatin1String("hash")).toByteArray();
+    p.iterations = int(m.value(QLatin1String("iterations")).toInteger(2000));
     p.minLength = int(m.value(QLatin1String("min")).toInteger());
     p.maxLength = int(m.value(QLatin1String("max")).toInteger());
     p.maxTries = int(m.value(QLatin1String("maxTries")).toInteger());
@@ -89,7 +90,10 @@ VToken::KeyHalf halfFromCbor(const QCborMap& m)
 
 QByteArray checksum(const char* data, qsizetype size)
 {
-    return QCryptographicHash::hash(QByteArrayView(data, size), QCryptographicHash::Sha256);
+    QByteArray out(SHA256_DIGEST_LENGTH, Qt::Uninitialized);
+    SHA256(reinterpret_cast<const unsigned char*>(data), size_t(size),
+           reinterpret_cast<unsigned char*>(out.data()));
+    return out;
 }
 
 } // namespace
@@ -161,20 +165,25 @@ VToken::Container* VToken::findContainer(const QByteArray& name)
 
 const VToken::Container* VToken::findContainer(const QByteArray& name) const
 {
-    return const_cast<VToken*>(this)->findContainer(name);
+    // Not through the other one: a non-const walk would copy a list shared with the token cache.
+    for (const Container& c : containers)
+        if (c.name == name)
+            return &c;
+    return nullptr;
 }
 
 void VToken::setPin(Pin& pin, const QByteArray& value)
 {
     pin.salt = randomBytes(16);
-    pin.hash = pbkdf2(value, pin.salt);
+    pin.iterations = PinIterations;
+    pin.hash = pbkdf2(value, pin.salt, pin.iterations);
     pin.triesLeft = pin.maxTries;
 }
 
 bool VToken::checkPin(const Pin& pin, const QByteArray& value)
 {
-    const QByteArray h = pbkdf2(value, pin.salt);
-    if (h.size() != pin.hash.size())
+    const QByteArray h = pbkdf2(value, pin.salt, pin.iterations);
+    if (h.isEmpty() || h.size() != pin.hash.size())
         return false;
     unsigned char diff = 0; // no early exit: the time does not tell how much of the PIN was right
     for (int i = 0; i < h.size(); ++i)

@@ -18,12 +18,17 @@ public:
     // What a container and each stored object cost in token memory beyond their own bytes.
     static constexpr qint64 ContainerOverhead = 64;
     static constexpr qint64 ObjectOverhead = 16;
+    // No token file is larger; a larger one is not read past this.
+    static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+    // PBKDF2 rounds for a PIN set from now on; a PIN keeps the count it was set with.
+    static constexpr int PinIterations = 12000;
 
     // A PIN, kept as a salted hash only.
     struct Pin
     {
         QByteArray salt;
         QByteArray hash;
+        int iterations = 2000; // what tokens made before the count was kept used
         int minLength = 4;
         int maxLength = 16;
         int maxTries = 10;

@@ -1,5 +1,6 @@
 #include "VTokenStore.h"
 
+#include "VDecodedTokens.h"
 #include "VFileLock.h"
 #include "VTimings.h"
 
@@ -8,9 +9,26 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 const QString Suffix = QStringLiteral(".qxtoken");
-}
+
+// An open descriptor that closes itself.
+struct Fd
+{
+    int fd = -1;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
 
 QString VTokenStore::defaultFolder()
 {
@@ -54,23 +72,56 @@ VTokenStore::Result VTokenStore::load(const QString& serial, VToken* out, VToken
 {
     if (!VToken::validSerial(serial))
         return Result::Missing;
-    QFile f(tokenPath(serial));
-    if (!f.exists())
-        return Result::Missing;
-    if (!f.open(QIODevice::ReadOnly)) {
+    const QString path = tokenPath(serial);
+    VDecodedTokens& decoded = VDecodedTokens::instance();
+    const auto failing = [&](VToken::DecodeResult r) {
+        decoded.forget(path);
         if (why)
-            *why = VToken::DecodeResult::Truncated;
+            *why = r;
         return Result::Failing;
-    }
+    };
+    // Most calls find the file as it was: one look at its identity answers them.
+    struct stat st = {};
     VToken t;
-    VToken::DecodeResult r = VToken::decode(f.readAll(), &t);
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 &&
+        decoded.find(path, VDecodedTokens::identityOf(st), &t)) {
+        if (why)
+            *why = VToken::DecodeResult::Ok;
+        if (out)
+            *out = std::move(t);
+        return Result::Ok;
+    }
+    // Time and identity are taken from the open file before it is read, so an entry never pairs
+    // one file's identity with another's content.
+    const qint64 decodedAt = VDecodedTokens::nowNs();
+    Fd f;
+    const QByteArray name = QFile::encodeName(path);
+    do
+        f.fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    while (f.fd < 0 && errno == EINTR);
+    if (f.fd < 0) {
+        if (errno == ENOENT) {
+            decoded.forget(path);
+            return Result::Missing;
+        }
+        return failing(VToken::DecodeResult::Truncated);
+    }
+    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return failing(VToken::DecodeResult::NotAToken);
+    const VDecodedTokens::Identity id = VDecodedTokens::identityOf(st);
+
+    QFile file;
+    if (!file.open(f.fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return failing(VToken::DecodeResult::Truncated);
+    VToken::DecodeResult r = VToken::decode(file.read(VToken::MaxFileSize + 1), &t);
     // A file copied or renamed to another token's name is not that token.
     if (r == VToken::DecodeResult::Ok && t.serial != serial)
         r = VToken::DecodeResult::BadContent;
+    if (r != VToken::DecodeResult::Ok)
+        return failing(r);
+    decoded.keep(path, id, decodedAt, t);
     if (why)
         *why = r;
-    if (r != VToken::DecodeResult::Ok)
-        return Result::Failing;
     if (out)
         *out = std::move(t);
     return Result::Ok;

@@ -330,7 +330,10 @@ private Q_SLOTS:
         QCOMPARE(m_skf->EnrollFingerInit(app(), SKF_USER_TYPE, 5), SAR_OK);
         QList<uint32_t> progress;
         QCOMPARE(enrollUntilDone(SKF_USER_TYPE, 5, &progress), SAR_OK);
-        QCOMPARE(progress, (QList<uint32_t>{0, 33, 66, 100}));
+        // One sample per call; with the shortened interval the first may already be there at the first call.
+        if (progress.first() == 0)
+            progress.removeFirst();
+        QCOMPARE(progress, (QList<uint32_t>{33, 66, 100}));
 
         // The first enrolled finger matches.
         QCOMPARE(m_skf->VerifyFingerInit(app(), SKF_USER_TYPE), SAR_OK);

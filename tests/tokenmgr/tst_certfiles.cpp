@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -164,6 +165,13 @@ private Q_SLOTS:
         blen = sizeof(blob);
         QCOMPARE(container_get_pubkey(0, "box", TM_KEYSPEC_EXCHANGE, &type, &bits, blob, &blen), TM_OK);
         QCOMPARE(blen, 256);
+        QProcess modulus;
+        modulus.start(QStringLiteral("openssl"),
+                      {QStringLiteral("x509"), QStringLiteral("-noout"), QStringLiteral("-modulus"),
+                       QStringLiteral("-in"), QString::fromLocal8Bit(p(QStringLiteral("user.pem")))});
+        QVERIFY(modulus.waitForFinished(30000));
+        QCOMPARE("Modulus=" + QByteArray(reinterpret_cast<const char*>(blob), blen).toHex().toUpper(),
+                 modulus.readAllStandardOutput().trimmed());
         QByteArray cert(16384, 0);
         int32_t len = 16384;
         QCOMPARE(container_get_cert(0, "box", TM_KEYSPEC_EXCHANGE,

@@ -8,9 +8,13 @@
 #include "platform/VirtualTokenNotices.h"
 
 #include <QCborArray>
+#include <QCborValue>
+#include <QCryptographicHash>
 #include <QFile>
+#include <QMessageAuthenticationCode>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QtEndian>
 #include <QtTest>
 
 #include <cmath>
@@ -184,6 +188,87 @@ private Q_SLOTS:
         QVERIFY(!called);
         QCOMPARE(fileBytes(), bytes);               // never overwritten by a guess
         QCOMPARE(s.serials(), QStringList{Serial}); // still listed, as a failing token
+    }
+
+    // A token read before is not read again while its file stays as it was, but any change to the file
+    // shows at once: replaced whole by another writer, or rewritten in place at the same size.
+    void changesSeenThroughTheCache()
+    {
+        VTokenStore s = store();
+        QCOMPARE(s.create(sampleToken()), VTokenStore::Result::Ok);
+        QThread::msleep(80); // older than the clock-tick margin, so the next read is kept
+        VToken t;
+        QCOMPARE(s.load(Serial, &t), VTokenStore::Result::Ok);
+        QCOMPARE(t.label, sampleToken().label);
+
+        VTokenStore other(m_env->tokenStore());
+        QCOMPARE(other.update(Serial,
+                              [](VToken& x) {
+                                  x.label = "AAAA";
+                                  return true;
+                              }),
+                 VTokenStore::Result::Ok);
+        QCOMPARE(s.load(Serial, &t), VTokenStore::Result::Ok);
+        QCOMPARE(t.label, QByteArray("AAAA"));
+
+        QThread::msleep(80);
+        QCOMPARE(s.load(Serial, &t), VTokenStore::Result::Ok);
+        t.label = "BBBB"; // same length, so the file keeps its size
+        writeFile(t.encode());
+        QCOMPARE(s.load(Serial, &t), VTokenStore::Result::Ok);
+        QCOMPARE(t.label, QByteArray("BBBB"));
+        QFile::remove(s.tokenPath(Serial));
+        QCOMPARE(s.load(Serial, &t), VTokenStore::Result::Missing);
+    }
+
+    // A token file written before PINs kept their round count still opens with its PINs.
+    void pinsOfOlderFiles()
+    {
+        const QByteArray encoded = sampleToken().encode();
+        QCborMap root = QCborValue::fromCbor(encoded.mid(16, encoded.size() - 16 - 32)).toMap();
+        QVERIFY(root.contains(QLatin1String("userPin")));
+        // The PIN hash as older files hold it: 2000 rounds of HMAC-SHA256, one block, no count kept.
+        const auto oldHash = [](const QByteArray& pin, const QByteArray& salt) {
+            QMessageAuthenticationCode mac(QCryptographicHash::Sha256, pin);
+            mac.addData(salt + QByteArray("\0\0\0\1", 4));
+            QByteArray u = mac.result();
+            QByteArray sum = u;
+            for (int i = 1; i < 2000; ++i) {
+                mac.reset();
+                mac.addData(u);
+                u = mac.result();
+                for (int j = 0; j < sum.size(); ++j)
+                    sum[j] = char(sum[j] ^ u[j]);
+            }
+            return sum;
+        };
+        for (const char* key : {"userPin", "soPin"}) {
+            QCborMap pin = root.value(QLatin1String(key)).toMap();
+            pin.remove(QLatin1String("iterations"));
+            pin[QLatin1String("hash")] = oldHash(key == QByteArray("userPin") ? "12345678" : "87654321",
+                                                 pin.value(QLatin1String("salt")).toByteArray());
+            root[QLatin1String(key)] = pin;
+        }
+        const QByteArray payload = root.toCborValue().toCbor();
+        QByteArray bytes = "QXVTOKEN";
+        char word[4];
+        qToBigEndian<quint32>(1, word);
+        bytes.append(word, 4);
+        qToBigEndian<quint32>(quint32(payload.size()), word);
+        bytes.append(word, 4);
+        bytes += payload;
+        bytes += QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+        writeFile(bytes);
+
+        VToken back;
+        QCOMPARE(store().load(Serial, &back), VTokenStore::Result::Ok);
+        QVERIFY(VToken::checkPin(back.userPin, "12345678"));
+        QVERIFY(VToken::checkPin(back.soPin, "87654321"));
+        QVERIFY(!VToken::checkPin(back.userPin, "12345679"));
+        // A PIN set again gets today's round count.
+        VToken::setPin(back.userPin, "24681357");
+        QCOMPARE(back.userPin.iterations, VToken::PinIterations);
+        QVERIFY(VToken::checkPin(back.userPin, "24681357"));
     }
 
     void fileOfAnotherToken()
