@@ -602,7 +602,8 @@ private Q_SLOTS:
             << QStringList{"set-free", s, "2000000000"} << 2 << "--free is at most";
         QTest::newRow("fail-next misspelt function")
             << QStringList{"fault", s, "fail-next", "token_logni", "0x0A000001"} << 2
-            << "\"token_logni\" is not a function of the token manager library";
+            << "\"token_logni\" is not a function of the token manager library; did you mean "
+               "\"token_login\"?";
         QTest::newRow("slow misspelt function") << QStringList{"fault", s, "slow", "token_lgoin", "10"} << 2
                                                 << "\"token_lgoin\" is not a function";
         QTest::newRow("pull-next misspelt function")

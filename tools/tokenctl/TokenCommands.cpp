@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 using Ctx = TokenCtlContext;
@@ -388,19 +390,46 @@ int cmdShow(Ctx& c)
     return 0;
 }
 
+QStringList libraryFunctions()
+{
+    QStringList names;
+    for (const char* f : LibraryFunctions::Names)
+        names << QLatin1String(f);
+    return names;
+}
+
+// Edits that turn one name into the other, to point at the name a typo meant.
+qsizetype distance(const QString& a, const QString& b)
+{
+    QList<qsizetype> row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        qsizetype diagonal = row[0];
+        row[0] = i;
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
 // Faults name the library's functions as its export list does; a typo would never fire.
 bool knownFunction(Ctx& c, const QString& name)
 {
-    if (name == QLatin1String("*"))
+    const QStringList names = libraryFunctions();
+    if (name == QLatin1String("*") || names.contains(name))
         return true;
-    QStringList names;
-    for (const char* f : LibraryFunctions::Names) {
-        if (name == QLatin1String(f))
-            return true;
-        names << QLatin1String(f);
-    }
-    c.err << "tokenctl: \"" << name << "\" is not a function of the token manager library; give * or one of: "
-          << names.join(QLatin1String(", ")) << "\n";
+    c.err << "tokenctl: \"" << name << "\" is not a function of the token manager library";
+    const auto nearest =
+        std::min_element(names.cbegin(), names.cend(), [&](const QString& a, const QString& b) {
+            return distance(name, a) < distance(name, b);
+        });
+    if (nearest != names.cend() && distance(name, *nearest) <= 3)
+        c.err << "; did you mean \"" << *nearest << "\"?";
+    c.err << " (\"tokenctl fault --help\" lists them)\n";
     return false;
 }
 
@@ -409,7 +438,9 @@ bool faultNumber(Ctx& c, const QString& text, const char* what, qint64 hi, qint6
     bool ok = false;
     *v = text.toLongLong(&ok, 0);
     if (!ok || *v < 0 || *v > hi) {
-        c.err << "tokenctl: " << what << " must be a number from 0 to " << hi << ", not \"" << text << "\"\n";
+        c.err << "tokenctl: " << what << " must be a number from 0 to "
+              << (hi == 0xFFFFFFFF ? QStringLiteral("0xFFFFFFFF") : QString::number(hi)) << ", not \"" << text
+              << "\"\n";
         return false;
     }
     return true;
@@ -568,7 +599,10 @@ const TokenCtlRegistry::Registration regs[] = {
          {},
          2,
          -1,
-         cmdFault}),
+         cmdFault,
+         QStringLiteral("Statuses and counts are decimal or 0x hexadecimal. The functions a fault can "
+                        "name:\n  ") +
+             libraryFunctions().join(QLatin1String("\n  "))}),
     TokenCtlRegistry::Registration({QStringLiteral("unlock-response"),
                                     QStringLiteral("<serial> <challenge>"),
                                     QStringLiteral("computes the remote-unlock response for a challenge"),

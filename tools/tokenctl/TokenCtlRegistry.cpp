@@ -64,7 +64,12 @@ int parseError(const QCommandLineParser& p, const QStringList& args,
                 return 2;
             }
     }
-    err << "tokenctl: " << p.errorText() << "\n";
+    QString text = p.errorText();
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    err << "tokenctl: " << text << "\n";
     return 2;
 }
 
@@ -131,7 +136,7 @@ void TokenCtlRegistry::printCommandHelp(const Command& command, QTextStream& out
     out << "usage: tokenctl " << command.name << " [options]"
         << (command.arguments.isEmpty() ? QString() : QLatin1Char(' ') + command.arguments) << "\n"
         << optionsHelp(p) << "\n"
-        << storeHelp();
+        << (command.details.isEmpty() ? QString() : command.details + QStringLiteral("\n\n")) << storeHelp();
 }
 
 int TokenCtlRegistry::dispatch(const QStringList& args, QTextStream& out, QTextStream& err)

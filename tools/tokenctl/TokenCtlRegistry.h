@@ -42,6 +42,7 @@ public:
         int minArgs = 0;
         int maxArgs = 0; // -1: the command checks the rest itself
         std::function<int(TokenCtlContext&)> run;
+        QString details = {}; // more help, shown after the options
     };
 
     struct Registration
