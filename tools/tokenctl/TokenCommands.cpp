@@ -29,7 +29,7 @@ using Option = TokenCtlRegistry::Option;
 
 const QList<Option> PropertyOptions = {
     {QStringLiteral("label"), QStringLiteral("text"),
-     QStringLiteral("The label: UTF-8, at most 64 bytes (default QX4100).")},
+     QStringLiteral("The label: UTF-8, at most %1 bytes (default QX4100).").arg(TM_LABEL_FIELD_SIZE)},
     {QStringLiteral("manufacturer"), QStringLiteral("text"),
      QStringLiteral("The manufacturer, at most 64 bytes.")},
     {QStringLiteral("model"), QStringLiteral("text"), QStringLiteral("The model, at most 64 bytes.")},
