@@ -63,9 +63,13 @@ int cmdDemo(TokenCtlContext& c)
 }
 
 const TokenCtlRegistry::Registration
-    reg({QStringLiteral("demo"), QString(),
+    reg({QStringLiteral("demo"),
+         QString(),
          QStringLiteral("creates a plugged-in demo token with an RSA exchange pair, "
                         "an EC signature pair, a root and a CA certificate"),
+         {},
+         0,
+         0,
          cmdDemo});
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "VSensor.h"
 #include "VToken.h"
 
+#include <QMap>
+
 namespace {
 
 using Ctx = TokenCtlContext;
@@ -95,11 +97,22 @@ int changeFingers(Ctx& c, const QString& serial, const QStringList& a)
 int cmdFinger(Ctx& c)
 {
     const QStringList& a = c.args;
-    if (a.size() < 2) {
-        c.err << "usage: tokenctl finger " << Usage << "\n";
+    const QString serial = a[0];
+    // How many words each action takes after its name; more are refused before the token is read.
+    static const QMap<QString, int> arity = {
+        {QStringLiteral("place"), 1},  {QStringLiteral("unknown"), 0}, {QStringLiteral("auto"), 1},
+        {QStringLiteral("clear"), 0},  {QStringLiteral("show"), 0},    {QStringLiteral("enroll"), 2},
+        {QStringLiteral("delete"), 2},
+    };
+    if (!arity.contains(a[1])) {
+        c.err << "tokenctl: unknown finger action \"" << a[1] << "\"; usage: tokenctl finger " << Usage
+              << "\n";
         return 2;
     }
-    const QString serial = a[0];
+    if (a.size() - 2 > arity.value(a[1])) {
+        c.err << "tokenctl: unexpected argument \"" << a[2 + arity.value(a[1])] << "\"\n";
+        return 2;
+    }
     VToken t;
     if (const int r = sensorToken(c, serial, &t))
         return r;
@@ -135,10 +148,14 @@ int cmdFinger(Ctx& c)
 }
 
 const TokenCtlRegistry::Registration reg(
-    {QStringLiteral("finger"), Usage,
+    {QStringLiteral("finger"),
+     Usage,
      QStringLiteral("drives a token's fingerprint sensor: place finger n (one touch each), place a finger "
                     "nobody enrolled, automatic mode (a touch every half second, the first enrolled finger "
                     "matches), or show and set the enrolled fingers directly"),
+     {},
+     2,
+     -1,
      cmdFinger});
 
 } // namespace

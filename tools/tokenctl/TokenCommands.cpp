@@ -2,12 +2,16 @@
 #include "TokenCtlRegistry.h"
 
 #include "CertInfo.h"
+#include "LibraryFunctions.h"
+#include "TokenMgr.h"
 #include "VToken.h"
 #include "VTokenNotices.h"
 
 #include <QMap>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,45 +25,39 @@ QString randomSerial()
     return s;
 }
 
-// "--name value" pairs and bare "--flag"s; false (with a message) for anything else.
-bool parseOptions(Ctx& c, const QStringList& args, const QStringList& flags, QMap<QString, QString>* out)
-{
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (!a.startsWith(QLatin1String("--"))) {
-            c.err << "tokenctl: unexpected argument \"" << a << "\"\n";
-            return false;
-        }
-        const QString name = a.mid(2);
-        if (flags.contains(name)) {
-            out->insert(name, QStringLiteral("1"));
-        } else if (i + 1 < args.size()) {
-            out->insert(name, args[++i]);
-        } else {
-            c.err << "tokenctl: option " << a << " needs a value\n";
-            return false;
-        }
-    }
-    return true;
-}
+using Option = TokenCtlRegistry::Option;
 
-const QStringList PropertyFlags = {QStringLiteral("not-initialized"), QStringLiteral("initialized"),
-                                   QStringLiteral("finger"), QStringLiteral("no-finger"),
-                                   QStringLiteral("unplugged")};
-const QStringList PropertyOptions = {
-    QStringLiteral("label"),      QStringLiteral("manufacturer"), QStringLiteral("model"),
-    QStringLiteral("vid"),        QStringLiteral("pid"),          QStringLiteral("user-pin"),
-    QStringLiteral("so-pin"),     QStringLiteral("pin-min"),      QStringLiteral("pin-max"),
-    QStringLiteral("so-pin-min"), QStringLiteral("so-pin-max"),   QStringLiteral("tries"),
-    QStringLiteral("so-tries"),   QStringLiteral("memory"),       QStringLiteral("free"),
-    QStringLiteral("hw"),         QStringLiteral("fw"),           QStringLiteral("cdrom-sectors")};
-
-const QString PropertyUsage = QStringLiteral(
-    "[--label L] [--manufacturer M] [--model M] [--vid 0x3A51] [--pid 0x4100] [--user-pin P] [--so-pin P] "
-    "[--pin-min n] [--pin-max n] [--so-pin-min n] [--so-pin-max n] [--tries n] [--so-tries n] [--memory "
-    "bytes] "
-    "[--free bytes] [--hw 0x0102] [--fw 0x010A] [--cdrom-sectors n] [--not-initialized|--initialized] "
-    "[--finger|--no-finger] [--unplugged]");
+const QList<Option> PropertyOptions = {
+    {QStringLiteral("label"), QStringLiteral("text"),
+     QStringLiteral("The label: UTF-8, at most %1 bytes (default QX4100).").arg(TM_LABEL_FIELD_SIZE)},
+    {QStringLiteral("manufacturer"), QStringLiteral("text"),
+     QStringLiteral("The manufacturer, at most 64 bytes.")},
+    {QStringLiteral("model"), QStringLiteral("text"), QStringLiteral("The model, at most 64 bytes.")},
+    {QStringLiteral("vid"), QStringLiteral("id"), QStringLiteral("The USB vendor ID, e.g. 0x3A51.")},
+    {QStringLiteral("pid"), QStringLiteral("id"), QStringLiteral("The USB product ID, e.g. 0x4100.")},
+    {QStringLiteral("user-pin"), QStringLiteral("pin"), QStringLiteral("The user PIN (default 12345678).")},
+    {QStringLiteral("so-pin"), QStringLiteral("pin"), QStringLiteral("The SO PIN (default 87654321).")},
+    {QStringLiteral("pin-min"), QStringLiteral("n"), QStringLiteral("The user PIN's minimum length, 1-32.")},
+    {QStringLiteral("pin-max"), QStringLiteral("n"), QStringLiteral("The user PIN's maximum length, 1-32.")},
+    {QStringLiteral("so-pin-min"), QStringLiteral("n"), QStringLiteral("The SO PIN's minimum length, 1-32.")},
+    {QStringLiteral("so-pin-max"), QStringLiteral("n"), QStringLiteral("The SO PIN's maximum length, 1-32.")},
+    {QStringLiteral("tries"), QStringLiteral("n"),
+     QStringLiteral("The user PIN's tries, 1-255; a change gives them all back.")},
+    {QStringLiteral("so-tries"), QStringLiteral("n"),
+     QStringLiteral("The SO PIN's tries, 1-255; a change gives them all back.")},
+    {QStringLiteral("memory"), QStringLiteral("bytes"), QStringLiteral("The total memory.")},
+    {QStringLiteral("free"), QStringLiteral("bytes"),
+     QStringLiteral("The free memory, at most what the total leaves after the token's objects.")},
+    {QStringLiteral("hw"), QStringLiteral("version"), QStringLiteral("The hardware version, e.g. 0x0102.")},
+    {QStringLiteral("fw"), QStringLiteral("version"), QStringLiteral("The firmware version, e.g. 0x010A.")},
+    {QStringLiteral("cdrom-sectors"), QStringLiteral("n"),
+     QStringLiteral("The CD-ROM partition's size in 2048-byte sectors.")},
+    {QStringLiteral("not-initialized"), QString(), QStringLiteral("Marks the token not initialized.")},
+    {QStringLiteral("initialized"), QString(), QStringLiteral("Marks the token initialized.")},
+    {QStringLiteral("finger"), QString(), QStringLiteral("Gives the token a fingerprint sensor.")},
+    {QStringLiteral("no-finger"), QString(), QStringLiteral("Takes the fingerprint sensor away.")},
+    {QStringLiteral("unplugged"), QString(), QStringLiteral("Pulls the token out.")},
+};
 
 bool number(Ctx& c, const QMap<QString, QString>& o, const QString& key, qint64 lo, qint64 hi, qint64* v)
 {
@@ -78,16 +76,12 @@ bool number(Ctx& c, const QMap<QString, QString>& o, const QString& key, qint64 
 // Applies the property options to a token; false on a bad value (the token is then not written).
 bool applyProperties(Ctx& c, const QMap<QString, QString>& o, VToken& t)
 {
-    for (const QString& key : o.keys())
-        if (!PropertyOptions.contains(key) && !PropertyFlags.contains(key) &&
-            key != QLatin1String("serial")) {
-            c.err << "tokenctl: unknown option --" << key << "\n";
-            return false;
-        }
     if (o.contains(QStringLiteral("label"))) {
+        // As the library's token_set_label takes it: UTF-8 (main() refuses arguments that are not)
+        // that fits the label field.
         const QByteArray label = o.value(QStringLiteral("label")).toUtf8();
-        if (label.size() > 64) {
-            c.err << "tokenctl: the label takes at most 64 bytes in UTF-8\n";
+        if (label.size() > TM_LABEL_FIELD_SIZE) {
+            c.err << "tokenctl: the label takes at most " << TM_LABEL_FIELD_SIZE << " bytes in UTF-8\n";
             return false;
         }
         t.label = label;
@@ -168,8 +162,19 @@ bool applyProperties(Ctx& c, const QMap<QString, QString>& o, VToken& t)
     if (o.contains(QStringLiteral("unplugged")))
         t.pluggedIn = false;
     if (freeBytes >= 0) {
+        // The objects on the token take their share whatever is asked, so more free memory than the
+        // total leaves beside them cannot be shown: refuse it rather than show less.
         t.reservedMemory = 0;
-        t.reservedMemory = qMax<qint64>(0, t.totalMemory - t.memoryUsed() - freeBytes);
+        const qint64 most = qMax<qint64>(0, t.totalMemory - t.memoryUsed());
+        if (freeBytes > most) {
+            c.err << "tokenctl: --free is at most " << most << " bytes: the token has " << t.totalMemory
+                  << " bytes of memory";
+            if (most != t.totalMemory)
+                c.err << ", " << t.totalMemory - most << " of them used by its objects";
+            c.err << "\n";
+            return false;
+        }
+        t.reservedMemory = most - freeBytes;
     }
     return true;
 }
@@ -200,16 +205,6 @@ int report(Ctx& c, VTokenStore::Result r)
     return 1;
 }
 
-bool needSerial(Ctx& c, QString* serial)
-{
-    if (c.args.isEmpty()) {
-        c.err << "tokenctl: give the token's serial number\n";
-        return false;
-    }
-    *serial = c.args.takeFirst();
-    return true;
-}
-
 QString hex(int v)
 {
     return QStringLiteral("0x%1")
@@ -238,9 +233,7 @@ QString decodeReason(VToken::DecodeResult why)
 
 int cmdCreate(Ctx& c)
 {
-    QMap<QString, QString> o;
-    if (!parseOptions(c, c.args, PropertyFlags, &o))
-        return 2;
+    const QMap<QString, QString>& o = c.options;
     const QString serial = o.value(QStringLiteral("serial"), randomSerial());
     if (!VToken::validSerial(serial)) {
         c.err << "tokenctl: a serial is 16 to 32 letters, digits, '-' or '_'\n";
@@ -260,12 +253,8 @@ int cmdCreate(Ctx& c)
 
 int cmdSet(Ctx& c)
 {
-    QString serial;
-    if (!needSerial(c, &serial))
-        return 2;
-    QMap<QString, QString> o;
-    if (!parseOptions(c, c.args, PropertyFlags, &o))
-        return 2;
+    const QString serial = c.args.first();
+    const QMap<QString, QString>& o = c.options;
     bool bad = false;
     bool wasPlugged = false;
     VToken after;
@@ -286,21 +275,13 @@ int cmdSet(Ctx& c)
 
 int cmdSetFree(Ctx& c)
 {
-    QString serial;
-    if (!needSerial(c, &serial) || c.args.size() != 1) {
-        c.err << "tokenctl: set-free <serial> <bytes>\n";
-        return 2;
-    }
-    c.args = {QStringLiteral("--free"), c.args.first()};
-    c.args.prepend(serial);
+    c.options = {{QStringLiteral("free"), c.args.takeLast()}};
     return cmdSet(c);
 }
 
 int cmdPlug(Ctx& c, bool plug)
 {
-    QString serial;
-    if (!needSerial(c, &serial))
-        return 2;
+    const QString serial = c.args.first();
     bool changed = false;
     VToken after;
     const VTokenStore::Result r = c.store.update(
@@ -320,9 +301,7 @@ int cmdPlug(Ctx& c, bool plug)
 
 int cmdDelete(Ctx& c)
 {
-    QString serial;
-    if (!needSerial(c, &serial))
-        return 2;
+    const QString serial = c.args.first();
     VToken t;
     const bool known = c.store.load(serial, &t) == VTokenStore::Result::Ok;
     const VTokenStore::Result r = c.store.remove(serial);
@@ -367,9 +346,7 @@ void showHalf(Ctx& c, const char* name, const VToken::KeyHalf& h)
 
 int cmdShow(Ctx& c)
 {
-    QString serial;
-    if (!needSerial(c, &serial))
-        return 2;
+    const QString serial = c.args.first();
     VToken t;
     VToken::DecodeResult why = VToken::DecodeResult::Ok;
     const VTokenStore::Result r = c.store.load(serial, &t, &why);
@@ -413,47 +390,125 @@ int cmdShow(Ctx& c)
     return 0;
 }
 
+QStringList libraryFunctions()
+{
+    QStringList names;
+    for (const char* f : LibraryFunctions::Names)
+        names << QLatin1String(f);
+    return names;
+}
+
+// Edits that turn one name into the other, to point at the name a typo meant.
+qsizetype distance(const QString& a, const QString& b)
+{
+    QList<qsizetype> row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        qsizetype diagonal = row[0];
+        row[0] = i;
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// Faults name the library's functions as its export list does; a typo would never fire.
+bool knownFunction(Ctx& c, const QString& name)
+{
+    const QStringList names = libraryFunctions();
+    if (name == QLatin1String("*") || names.contains(name))
+        return true;
+    c.err << "tokenctl: \"" << name << "\" is not a function of the token manager library";
+    const auto nearest =
+        std::min_element(names.cbegin(), names.cend(), [&](const QString& a, const QString& b) {
+            return distance(name, a) < distance(name, b);
+        });
+    if (nearest != names.cend() && distance(name, *nearest) <= 3)
+        c.err << "; did you mean \"" << *nearest << "\"?";
+    c.err << " (\"tokenctl fault --help\" lists them)\n";
+    return false;
+}
+
+bool faultNumber(Ctx& c, const QString& text, const char* what, qint64 hi, qint64* v)
+{
+    bool ok = false;
+    *v = text.toLongLong(&ok, 0);
+    if (!ok || *v < 0 || *v > hi) {
+        c.err << "tokenctl: " << what << " must be a number from 0 to "
+              << (hi == 0xFFFFFFFF ? QStringLiteral("0xFFFFFFFF") : QString::number(hi)) << ", not \"" << text
+              << "\"\n";
+        return false;
+    }
+    return true;
+}
+
+const QString FaultUsage =
+    QStringLiteral("<serial> fail-next <function> <status> | fail-after-writes <n> [status] | "
+                   "pull-next [function] | slow <function> <ms> | clear");
+
 int cmdFault(Ctx& c)
 {
-    QString serial;
-    if (!needSerial(c, &serial) || c.args.isEmpty()) {
-        c.err << "tokenctl: fault <serial> <kind> ...\n";
+    const QString serial = c.args.takeFirst();
+    const QString kind = c.args.takeFirst();
+    struct Arity
+    {
+        int min;
+        int max;
+    };
+    static const QMap<QString, Arity> arity = {
+        {QStringLiteral("clear"), {0, 0}},
+        {QStringLiteral("fail-next"), {2, 2}},
+        {QStringLiteral("fail-after-writes"), {1, 2}},
+        {QStringLiteral("pull-next"), {0, 1}},
+        {QStringLiteral("slow"), {2, 2}},
+    };
+    if (!arity.contains(kind)) {
+        c.err << "tokenctl: unknown fault \"" << kind << "\"; tokenctl fault " << FaultUsage << "\n";
         return 2;
     }
-    const QString kind = c.args.takeFirst();
-    const auto num = [&](int i, qint64* v) {
-        bool ok = false;
-        *v = c.args.value(i).toLongLong(&ok, 0);
-        return ok;
-    };
+    const Arity n = arity.value(kind);
+    if (c.args.size() < n.min) {
+        c.err << "tokenctl: tokenctl fault " << FaultUsage << "\n";
+        return 2;
+    }
+    if (c.args.size() > n.max) {
+        c.err << "tokenctl: unexpected argument \"" << c.args[n.max] << "\"\n";
+        return 2;
+    }
     VToken::Fault f;
-    bool clear = false;
+    const bool clear = kind == QLatin1String("clear");
     qint64 a = 0;
-    if (kind == QLatin1String("clear")) {
-        clear = true;
-    } else if (kind == QLatin1String("fail-next") && c.args.size() == 2 && num(1, &a)) {
+    if (kind == QLatin1String("fail-next")) {
         f.kind = VToken::Fault::FailNextCall;
         f.function = c.args[0];
+        if (!faultNumber(c, c.args[1], "the status", 0xFFFFFFFF, &a))
+            return 2;
         f.status = quint32(a);
-    } else if (kind == QLatin1String("fail-after-writes") && (c.args.size() == 1 || c.args.size() == 2) &&
-               num(0, &a)) {
+    } else if (kind == QLatin1String("fail-after-writes")) {
         f.kind = VToken::Fault::FailAfterWrites;
         f.function = QStringLiteral("*");
+        if (!faultNumber(c, c.args[0], "the number of writes", 0x7FFFFFFF, &a))
+            return 2;
         f.writesLeft = int(a);
-        qint64 st = 0;
-        f.status = c.args.size() == 2 && num(1, &st) ? quint32(st) : 0;
-    } else if (kind == QLatin1String("pull-next") && c.args.size() <= 1) {
+        if (c.args.size() == 2 && !faultNumber(c, c.args[1], "the status", 0xFFFFFFFF, &a))
+            return 2;
+        f.status = c.args.size() == 2 ? quint32(a) : 0;
+    } else if (kind == QLatin1String("pull-next")) {
         f.kind = VToken::Fault::PullOutNextCall;
         f.function = c.args.value(0, QStringLiteral("*"));
-    } else if (kind == QLatin1String("slow") && c.args.size() == 2 && num(1, &a)) {
+    } else if (kind == QLatin1String("slow")) {
         f.kind = VToken::Fault::SlowCall;
         f.function = c.args[0];
-        f.delayMs = int(qBound(qint64(0), a, qint64(60000)));
-    } else {
-        c.err << "tokenctl: fault <serial> fail-next <function> <status> | fail-after-writes <n> [status] | "
-                 "pull-next [function] | slow <function> <ms> | clear\n";
-        return 2;
+        if (!faultNumber(c, c.args[1], "the delay", 60000, &a))
+            return 2;
+        f.delayMs = int(a);
     }
+    if (!clear && !knownFunction(c, f.function))
+        return 2;
     return report(c, c.store.update(serial, [&](VToken& t) {
         if (clear)
             t.faults.clear();
@@ -465,16 +520,13 @@ int cmdFault(Ctx& c)
 
 int cmdUnlockResponse(Ctx& c)
 {
-    QString serial;
-    if (!needSerial(c, &serial) || c.args.size() != 1) {
-        c.err << "tokenctl: unlock-response <serial> <challenge, 16 hex digits>\n";
-        return 2;
-    }
+    const QString serial = c.args.first();
+    const QString challengeText = c.args.last();
     // fromHex skips what is not a digit, so a typo would quietly shift every nibble: check them all.
     static const QRegularExpression hexDigits(
         QStringLiteral("^[0-9A-Fa-f]{%1}$").arg(2 * VToken::ChallengeBytes));
-    const QByteArray challenge = QByteArray::fromHex(c.args.first().toLatin1());
-    if (!hexDigits.match(c.args.first()).hasMatch() || challenge.size() != VToken::ChallengeBytes) {
+    const QByteArray challenge = QByteArray::fromHex(challengeText.toLatin1());
+    if (!hexDigits.match(challengeText).hasMatch() || challenge.size() != VToken::ChallengeBytes) {
         c.err << "tokenctl: the challenge is 16 hexadecimal digits\n";
         return 2;
     }
@@ -486,37 +538,77 @@ int cmdUnlockResponse(Ctx& c)
     return 0;
 }
 
+QList<Option> createOptions()
+{
+    QList<Option> list{{QStringLiteral("serial"), QStringLiteral("serial"),
+                        QStringLiteral("The serial: 16 to 32 letters, digits, '-' or '_' (default: a random "
+                                       "QX41 serial).")}};
+    return list + PropertyOptions;
+}
+
 const TokenCtlRegistry::Registration regs[] = {
-    TokenCtlRegistry::Registration(
-        {QStringLiteral("create"), QStringLiteral("[--serial S] ") + PropertyUsage,
-         QStringLiteral("creates a token (PINs 12345678 / 87654321 unless given) and "
-                        "prints its serial"),
-         cmdCreate}),
-    TokenCtlRegistry::Registration({QStringLiteral("set"), QStringLiteral("<serial> ") + PropertyUsage,
-                                    QStringLiteral("changes a token's properties"), cmdSet}),
-    TokenCtlRegistry::Registration({QStringLiteral("set-free"), QStringLiteral("<serial> <bytes>"),
+    TokenCtlRegistry::Registration({QStringLiteral("create"), QString(),
+                                    QStringLiteral("creates a token (PINs 12345678 / 87654321 unless given) "
+                                                   "and prints its serial"),
+                                    createOptions(), 0, 0, cmdCreate}),
+    TokenCtlRegistry::Registration({QStringLiteral("set"), QStringLiteral("<serial>"),
+                                    QStringLiteral("changes a token's properties"), PropertyOptions, 1, 1,
+                                    cmdSet}),
+    TokenCtlRegistry::Registration({QStringLiteral("set-free"),
+                                    QStringLiteral("<serial> <bytes>"),
                                     QStringLiteral("makes the token report that much free memory"),
+                                    {},
+                                    2,
+                                    2,
                                     cmdSetFree}),
     TokenCtlRegistry::Registration(
-        {QStringLiteral("list"), QString(), QStringLiteral("lists every token"), cmdList}),
-    TokenCtlRegistry::Registration({QStringLiteral("show"), QStringLiteral("<serial>"),
-                                    QStringLiteral("shows everything about a token"), cmdShow}),
-    TokenCtlRegistry::Registration({QStringLiteral("plug"), QStringLiteral("<serial>"),
+        {QStringLiteral("list"), QString(), QStringLiteral("lists every token"), {}, 0, 0, cmdList}),
+    TokenCtlRegistry::Registration({QStringLiteral("show"),
+                                    QStringLiteral("<serial>"),
+                                    QStringLiteral("shows everything about a token"),
+                                    {},
+                                    1,
+                                    1,
+                                    cmdShow}),
+    TokenCtlRegistry::Registration({QStringLiteral("plug"),
+                                    QStringLiteral("<serial>"),
                                     QStringLiteral("plugs a token in"),
+                                    {},
+                                    1,
+                                    1,
                                     [](Ctx& c) { return cmdPlug(c, true); }}),
-    TokenCtlRegistry::Registration({QStringLiteral("pull"), QStringLiteral("<serial>"),
+    TokenCtlRegistry::Registration({QStringLiteral("pull"),
+                                    QStringLiteral("<serial>"),
                                     QStringLiteral("pulls a token out"),
+                                    {},
+                                    1,
+                                    1,
                                     [](Ctx& c) { return cmdPlug(c, false); }}),
-    TokenCtlRegistry::Registration(
-        {QStringLiteral("delete"), QStringLiteral("<serial>"), QStringLiteral("deletes a token"), cmdDelete}),
+    TokenCtlRegistry::Registration({QStringLiteral("delete"),
+                                    QStringLiteral("<serial>"),
+                                    QStringLiteral("deletes a token"),
+                                    {},
+                                    1,
+                                    1,
+                                    cmdDelete}),
     TokenCtlRegistry::Registration(
         {QStringLiteral("fault"),
-         QStringLiteral("<serial> fail-next <function> <status> | fail-after-writes <n> [status] | pull-next "
-                        "[function] | slow <function> <ms> | clear"),
-         QStringLiteral("sets or clears a fault for tests (function names as in the library, * for any)"),
-         cmdFault}),
-    TokenCtlRegistry::Registration({QStringLiteral("unlock-response"), QStringLiteral("<serial> <challenge>"),
+         FaultUsage,
+         QStringLiteral("sets or clears a fault for tests (function names as the library exports them, * for "
+                        "any)"),
+         {},
+         2,
+         -1,
+         cmdFault,
+         QStringLiteral("Statuses and counts are decimal or 0x hexadecimal. The functions a fault can "
+                        "name:\n  ") +
+             libraryFunctions().join(QLatin1String("\n  "))}),
+    TokenCtlRegistry::Registration({QStringLiteral("unlock-response"),
+                                    QStringLiteral("<serial> <challenge>"),
                                     QStringLiteral("computes the remote-unlock response for a challenge"),
+                                    {},
+                                    2,
+                                    2,
                                     cmdUnlockResponse}),
 };
 

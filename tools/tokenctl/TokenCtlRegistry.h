@@ -3,16 +3,19 @@
 #include "VTokenStore.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 
 #include <functional>
 
-// What a command gets: its arguments (after the command name), the store and the two output streams.
+// What a command gets: its positional arguments (after the command name), the options given (flags map
+// to "1"), the store and the two output streams.
 struct TokenCtlContext
 {
     QStringList args;
+    QMap<QString, QString> options;
     VTokenStore& store;
     QTextStream& out;
     QTextStream& err;
@@ -23,12 +26,23 @@ struct TokenCtlContext
 class TokenCtlRegistry
 {
 public:
+    struct Option
+    {
+        QString name;
+        QString valueName; // empty for a flag
+        QString description;
+    };
+
     struct Command
     {
         QString name;
-        QString usage; // arguments, shown after the name
-        QString help;  // one line
+        QString arguments; // the positional arguments, shown after the name
+        QString help;      // one line
+        QList<Option> options;
+        int minArgs = 0;
+        int maxArgs = 0; // -1: the command checks the rest itself
         std::function<int(TokenCtlContext&)> run;
+        QString details = {}; // more help, shown after the options
     };
 
     struct Registration
@@ -39,5 +53,10 @@ public:
     static void add(Command command);
     static const Command* find(const QString& name);
     static QList<Command> all(); // sorted by name
+
+    // Runs a whole command line (without the program name): 0 done, 1 failed, 2 misused.
+    static int dispatch(const QStringList& args, QTextStream& out, QTextStream& err);
     static void printUsage(QTextStream& out);
+    static void printCommandHelp(const Command& command, QTextStream& out);
+    static QString storeHelp(); // where the tokens are and how to choose the folder
 };
