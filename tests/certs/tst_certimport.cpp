@@ -750,10 +750,17 @@ void TstCertImport::writeFailures()
     connectToken(setUp);
     if (loggedOut)
         QCOMPARE(CerMgrApis::LogoutToken(0), TokenStatus::Success);
+    const int present = int(tokenCerts().size());
     TCertImport import(*m_state);
     QSignalSpy finished(&import, &TCertImport::finished);
     const QString password = TIMForm::kindOf(name) == ImportJob::Pkcs12 ? Password : QString();
-    QVERIFY(runImport(import, fill(name, password, QStringLiteral("target"), true)));
+    const Script filled = fill(name, password, QStringLiteral("target"), true);
+    int offered = -1;
+    QVERIFY(runImport(import, [&](TIMForm* form) {
+        offered = child<QComboBox>(form, "cbContName")->count();
+        filled(form);
+    }));
+    QCOMPARE(offered, present); // every container of the token is offered
     QX_TRY_COMPARE(finished.count(), 1);
     QCOMPARE(finished.first().first().value<quint32>(), status);
     QCOMPARE(import.lastStatus(), status);
@@ -791,6 +798,7 @@ void TstCertImport::windowRespondsWhileWriting()
     // ...but starts no other token action, and closing it waits for the writing to end.
     QTest::mouseClick(m_page->findChild<QWidget*>(QStringLiteral("btnCertRefresh")), Qt::LeftButton);
     QCOMPARE(refreshed.count(), 0);
+    QVERIFY(!import.run(m_page.get(), bar)); // one import at a time
     QVERIFY(!m_page->close());
     QVERIFY(m_page->isVisible());
     QVERIFY(import.busy());
