@@ -30,4 +30,8 @@ struct TTimings
     int restoreDeadline = 1500;
     int restoreRequest = 1000;
     int restoreRetryPause = 50;
+    // Certificate import progress (TimerCert): while a certificate is written, and while a new
+    // container is made for it.
+    int certProgressFast = 150;
+    int certProgressSlow = 350;
 };

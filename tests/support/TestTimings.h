@@ -17,5 +17,7 @@ inline TTimings testTimings()
     t.enrollStart = 1;
     t.enrollCloseStep = 1;
     t.enrollPoll = 1;
+    t.certProgressFast = 1;
+    t.certProgressSlow = 1;
     return t;
 }
