@@ -21,6 +21,10 @@ constexpr quint32 TooLong = 0x0A000020;
 constexpr quint32 BadArgument = 0x0A000006;
 // Bytes that are not exactly one DER certificate.
 constexpr quint32 NotACertificate = 0x0A000115;
+// A login's verdicts on the PIN: wrong, or locked. A login failing otherwise (a token pulled out, a
+// device error) has not reached the PIN, so a retries-left count of 0 then does not mean locked.
+constexpr quint32 PinIncorrect = 0x0A000024;
+constexpr quint32 PinLocked = 0x0A000025;
 // RegisterTokenCertificates adds this to the library status of the store call that failed.
 constexpr quint32 RegisterFailedBase = 20000;
 } // namespace TokenStatus
