@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 namespace {
 const QString kPin = QString::fromLatin1(TokenFixture::UserPin);
@@ -215,9 +216,18 @@ void TstLogin::triesCountDownAndSuccessEmptiesTheField()
 
     m_dialogs->clear();
     typePin(kPin);
+    // The window answers the signal by building the certificate tree, under the hourglass.
+    std::optional<Qt::CursorShape> cursorOnSignal;
+    const QMetaObject::Connection watch = connect(m_page.get(), &TLoginPage::loggedIn, this, [&] {
+        const QCursor* c = QGuiApplication::overrideCursor();
+        cursorOnSignal = c ? c->shape() : Qt::ArrowCursor;
+    });
     QVERIFY(clickLogin());
+    disconnect(watch);
     QCOMPARE(m_dialogs->messages().size(), 0);
     QCOMPARE(m_loggedIn->count(), 1);
+    QCOMPARE(cursorOnSignal, Qt::WaitCursor);
+    QVERIFY(!QGuiApplication::overrideCursor());
     QCOMPARE(m_state->loginState[0], 2);
     QCOMPARE(userPinState().LoggedIn, 1);
     QCOMPARE(userPinState().RetriesLeft, 10);
