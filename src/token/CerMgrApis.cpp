@@ -20,6 +20,8 @@ static_assert(TokenStatus::OutOfSpace == TM_ERR_NO_SPACE);
 static_assert(TokenStatus::CertificateTooLarge == TM_ERR_CERT_TOO_LARGE);
 static_assert(TokenStatus::Busy == TM_ERR_BUSY);
 static_assert(TokenStatus::NotACertificate == TM_ERR_CERTIFICATE);
+static_assert(TokenStatus::PinIncorrect == TM_ERR_PIN_INCORRECT);
+static_assert(TokenStatus::PinLocked == TM_ERR_PIN_LOCKED);
 static_assert(TQ7CertInfo::CertCapacity <= std::numeric_limits<int32_t>::max());
 static_assert(CerMgrApis::FormatRecordSize == TM_FORMAT_RECORD_SIZE);
 static_assert(CerMgrApis::SectorSize == TM_SECTOR_SIZE);

@@ -23,6 +23,10 @@ constexpr quint32 BadArgument = 0x0A000006;
 constexpr quint32 NotACertificate = 0x0A000115;
 // Another program held the token for longer than a change may wait; nothing was written.
 constexpr quint32 Busy = 0x0A000125;
+// A login's verdicts on the PIN: wrong, or locked. A login failing otherwise (a token pulled out, a
+// device error) has not reached the PIN, so a retries-left count of 0 then does not mean locked.
+constexpr quint32 PinIncorrect = 0x0A000024;
+constexpr quint32 PinLocked = 0x0A000025;
 // RegisterTokenCertificates adds this to the library status of the store call that failed.
 constexpr quint32 RegisterFailedBase = 20000;
 } // namespace TokenStatus

@@ -2,10 +2,12 @@
 
 #include "platform/TTimings.h"
 #include "settings/TConfigInfo.h"
+#include "token/SecretBuffer.h"
 #include "token/TPinState.h"
 #include "token/TQ7Info.h"
 
 #include <array>
+#include <memory>
 
 class TSkfBinding;
 
@@ -21,6 +23,9 @@ struct TProgramState
     std::array<TQ7Info, MaxTokens + 1> TokenInfoTable;
     // Per token: 0 none, 1 found and not logged in, 2 logged in with the user PIN.
     std::array<qint32, MaxTokens + 1> loginState{};
+    // The user PIN of the last successful login, in the system code page, for the SKF side. Replacing
+    // or dropping it wipes the old bytes, and so does the end of the process.
+    std::unique_ptr<SecretBuffer> loggedInPin;
     // The user PIN state last read, shared by the pages that show or check it.
     TPinState pinState;
     // The process's SKF binding; none means no fingerprint side at all.
