@@ -1,23 +1,92 @@
 #include "TCertPage.h"
 
+#include "certs/CertRegistration.h"
+#include "certs/CertTreeImages.h"
+#include "certs/TCertViewer.h"
+#include "certs/TWaitCursor.h"
+#include "finger/TSkfBinding.h"
+#include "i18n/ResStrs.h"
+#include "platform/ActionUpdater.h"
+#include "platform/DialogService.h"
+#include "token/CerMgrApis.h"
+#include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
 #include "ui/TProgramState.h"
-#include "certs/TCertViewer.h"
-#include "token/CerMgrApis.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QMenu>
 #include <QProgressBar>
+#include <QSaveFile>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 using namespace PageWidgets;
 
+namespace {
+
+int level(const QTreeWidgetItem* node)
+{
+    int n = 0;
+    for (const QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+        ++n;
+    return n;
+}
+
+int indexAmongSiblings(const QTreeWidgetItem* node)
+{
+    if (const QTreeWidgetItem* parent = node->parent())
+        return parent->indexOfChild(const_cast<QTreeWidgetItem*>(node));
+    return node->treeWidget() ? node->treeWidget()->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(node))
+                              : -1;
+}
+
+QString kindSuffix(qint32 kind)
+{
+    if (kind == qint32(CertKind::Root))
+        return QStringLiteral("(ROOT)");
+    if (kind == qint32(CertKind::Ca))
+        return QStringLiteral("(CA)");
+    return {};
+}
+
+QString keyPrefix(qint32 keyType, qint32 keyBits)
+{
+    return QStringLiteral("(%1%2)")
+        .arg(keyType == qint32(KeyType::Ecc) ? QLatin1String("ECC") : QLatin1String("RSA"))
+        .arg(keyBits);
+}
+
+QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, int image)
+{
+    auto* node = new QTreeWidgetItem(parent, {text});
+    CertTreeImages::setImage(node, image);
+    return node;
+}
+
+// Container and certificate nodes show an open box while expanded.
+void showExpandedState(QTreeWidgetItem* node)
+{
+    const int image = CertTreeImages::imageIndex(node);
+    if (image == CertTreeImages::Closed || image == CertTreeImages::Open)
+        CertTreeImages::setImage(node, node->isExpanded() && node->childCount() > 0 ? CertTreeImages::Open
+                                                                                    : CertTreeImages::Closed);
+}
+
+QString statusHex(quint32 status)
+{
+    return QStringLiteral("%1").arg(status, 8, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
 TCertPage::TCertPage(TProgramState& state, QWidget* parent)
     : TPage(state, parent), m_tvCert(new QTreeWidget(this)), m_pbCert(new QProgressBar(this)),
-      m_pmCertInfo(new QMenu(this))
+      m_pmCertInfo(new QMenu(this)), m_regCert(new QTimer(this)), m_cert(std::make_unique<TQ7CertInfo>())
 {
     setObjectName(QStringLiteral("TabSheet5"));
     // Certificates this window opens are shown in its own viewer, in the catalog's language.
@@ -29,7 +98,17 @@ TCertPage::TCertPage(TProgramState& state, QWidget* parent)
     m_tvCert->setIndentation(19);
     m_tvCert->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tvCert->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tvCert->setIconSize(QSize(16, 16));
+    // Hot tracking: the node under the mouse is highlighted.
     m_tvCert->setMouseTracking(true);
+    m_tvCert->viewport()->setAttribute(Qt::WA_Hover);
+    // The selection stays visible when the tree loses the focus.
+    QPalette palette = m_tvCert->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    m_tvCert->setPalette(palette);
     m_tvCert->setContextMenuPolicy(Qt::CustomContextMenu);
 
     // Shown only while an import writes to the token.
@@ -38,26 +117,31 @@ TCertPage::TCertPage(TProgramState& state, QWidget* parent)
     m_pbCert->setValue(0);
     m_pbCert->hide();
 
+    // Off until an import asks for a registration; it runs once.
+    m_regCert->setObjectName(QStringLiteral("TRegCert"));
+    m_regCert->setSingleShot(true);
+    connect(m_regCert, &QTimer::timeout, this, &TCertPage::onRegCertTimer);
+
     m_refresh = action(this, "Acrefresh");
-    QAction* refresh = m_refresh;
-    QAction* listCert = action(this, "AcListCert");
-    QAction* regCert = action(this, "AcRegCert");
-    QAction* inputCert = action(this, "AcInputCert");
-    QAction* logout = action(this, "Aclogout");
-    QAction* output = action(this, "AcOutput");
-    QAction* unRegCert = action(this, "AcUnRegCert");
-    QAction* del = action(this, "AcDel");
-    QAction* delCert = action(this, "AcDelCert");
+    m_listCert = action(this, "AcListCert");
+    m_regCertAction = action(this, "AcRegCert");
+    m_inputCert = action(this, "AcInputCert");
+    m_logout = action(this, "Aclogout");
+    m_output = action(this, "AcOutput");
+    m_unRegCert = action(this, "AcUnRegCert");
+    m_del = action(this, "AcDel");
+    m_delCert = action(this, "AcDelCert");
 
     m_pmCertInfo->setObjectName(QStringLiteral("PMCertInfo"));
-    m_pmCertInfo->addActions({listCert, output, del, delCert});
+    m_pmCertInfo->addActions({m_listCert, m_output, m_del, m_delCert});
 
     auto* buttons = new QGridLayout;
     const QList<QWidget*> firstRow = {
-        button(this, "btnCertRefresh", refresh), button(this, "btnListCert", listCert),
-        button(this, "btnRegCert", regCert), button(this, "btnInputCert", inputCert)};
-    const QList<QWidget*> secondRow = {button(this, "Button9", logout), button(this, "btnOutput", output),
-                                       button(this, "btnUnRegCert", unRegCert), button(this, "btnDel", del)};
+        button(this, "btnCertRefresh", m_refresh), button(this, "btnListCert", m_listCert),
+        button(this, "btnRegCert", m_regCertAction), button(this, "btnInputCert", m_inputCert)};
+    const QList<QWidget*> secondRow = {button(this, "Button9", m_logout), button(this, "btnOutput", m_output),
+                                       button(this, "btnUnRegCert", m_unRegCert),
+                                       button(this, "btnDel", m_del)};
     for (int i = 0; i < 4; ++i) {
         buttons->addWidget(firstRow[i], 0, i);
         buttons->addWidget(secondRow[i], 1, i);
@@ -67,4 +151,307 @@ TCertPage::TCertPage(TProgramState& state, QWidget* parent)
     layout->addWidget(m_tvCert, 1);
     layout->addWidget(m_pbCert);
     layout->addLayout(buttons);
+
+    connect(m_refresh, &QAction::triggered, this, &TCertPage::onRefresh);
+    connect(m_listCert, &QAction::triggered, this, &TCertPage::onListCert);
+    connect(m_regCertAction, &QAction::triggered, this, &TCertPage::onRegCert);
+    connect(m_inputCert, &QAction::triggered, this, &TCertPage::importRequested);
+    connect(m_logout, &QAction::triggered, this, &TCertPage::onLogout);
+    connect(m_output, &QAction::triggered, this, &TCertPage::onOutput);
+    connect(m_unRegCert, &QAction::triggered, this, &TCertPage::onUnRegCert);
+    connect(m_del, &QAction::triggered, this, &TCertPage::onDel);
+    connect(m_delCert, &QAction::triggered, this, &TCertPage::onDelCert);
+
+    connect(m_tvCert, &QTreeWidget::itemSelectionChanged, this, &TCertPage::UpdateCertActions);
+    connect(m_tvCert, &QTreeWidget::itemDoubleClicked, this, &TCertPage::onListCert);
+    connect(m_tvCert, &QTreeWidget::customContextMenuRequested, this, &TCertPage::showContextMenu);
+    connect(m_tvCert, &QTreeWidget::itemExpanded, this, &showExpandedState);
+    connect(m_tvCert, &QTreeWidget::itemCollapsed, this, &showExpandedState);
+
+    // Registration needs containers to register; the others follow the selection and the login.
+    ActionUpdater& updater = ActionUpdater::instance();
+    updater.add(m_regCertAction, [this] { return currentContainerCount() > 0; });
+    updater.add(m_unRegCert, [this] { return currentContainerCount() > 0; });
+    updater.add(this, [this] { UpdateCertActions(); });
+    UpdateCertActions();
+}
+
+TCertPage::~TCertPage() = default;
+
+bool TCertPage::currentTokenValid() const
+{
+    return m_state.currentToken >= 0 && m_state.currentToken < int(m_state.TokenInfoTable.size());
+}
+
+int TCertPage::stateOfCurrentToken() const
+{
+    if (m_state.tokenCount <= 0 || !currentTokenValid())
+        return 0;
+    return m_state.loginState[size_t(m_state.currentToken)];
+}
+
+int TCertPage::currentContainerCount() const
+{
+    return currentTokenValid() ? m_state.TokenInfoTable[size_t(m_state.currentToken)].ContainerCount : 0;
+}
+
+void TCertPage::BuildCertificateTree()
+{
+    m_tvCert->clear();
+    if (!currentTokenValid())
+        return;
+    const int token = m_state.currentToken;
+    TQ7Info& info = m_state.TokenInfoTable[size_t(token)];
+    // A failed listing keeps the names of the previous one.
+    CerMgrApis::LoadContainerNames(token, info);
+
+    // The nodes are put together first and handed to the tree in one go.
+    QList<QTreeWidgetItem*> containers;
+    if (info.ContainerNames.isEmpty()) {
+        auto* placeholder = new QTreeWidgetItem(QStringList{ResStrs::text("K_Null_cont")});
+        CertTreeImages::setImage(placeholder, CertTreeImages::Closed);
+        containers.append(placeholder);
+    }
+    const QString containerSuffix = ResStrs::text("K_Cont");
+    for (int i = 0; i < info.ContainerNames.size(); ++i) {
+        auto* node = new QTreeWidgetItem(QStringList{info.ContainerNames[i] + containerSuffix});
+        CertTreeImages::setImage(node, CertTreeImages::Closed);
+        for (KeySpec spec : {KeySpec::Exchange, KeySpec::Signature})
+            addCertificateNodes(node, token, i, spec, *m_cert);
+        containers.append(node);
+    }
+    m_tvCert->addTopLevelItems(containers);
+    m_tvCert->expandAll();
+    for (QTreeWidgetItem* container : std::as_const(containers)) {
+        showExpandedState(container);
+        for (int c = 0; c < container->childCount(); ++c)
+            showExpandedState(container->child(c));
+    }
+}
+
+void TCertPage::addCertificateNodes(QTreeWidgetItem* container, int token, int index, KeySpec spec,
+                                    TQ7CertInfo& cert)
+{
+    const QString& name = m_state.TokenInfoTable[size_t(token)].ContainerNames[index];
+    // The record is shared by the whole build: a key size must not come from another certificate.
+    cert.KeyType = 0;
+    cert.KeyBits = 0;
+    if (CerMgrApis::ReadCertificateInfo(token, name, spec, cert) != TokenStatus::Success) {
+        m_state.ContainerCertFlags.set(token, index, spec, false);
+        return;
+    }
+    const char* mode = spec == KeySpec::Exchange ? "K_Cert_mode1" : "K_Cert_mode2";
+    QTreeWidgetItem* node =
+        addNode(container, ResStrs::text(mode) + kindSuffix(cert.Kind), CertTreeImages::Closed);
+    addNode(node, cert.Subject, CertTreeImages::Certificate);
+    qint32 keyType = 0;
+    if (CerMgrApis::ReadPublicKeyType(token, name, spec, keyType) == TokenStatus::Success)
+        addNode(node, keyPrefix(keyType, cert.KeyBits) + ResStrs::text("K_RSA_Pub"),
+                CertTreeImages::PublicKey);
+    if (CerMgrApis::ReadPrivateKeyType(token, name, spec, keyType) == TokenStatus::Success)
+        addNode(node, keyPrefix(keyType, cert.KeyBits) + ResStrs::text("K_RSA_Pri"),
+                CertTreeImages::PrivateKey);
+    m_state.ContainerCertFlags.set(token, index, spec, true);
+}
+
+void TCertPage::UpdateCertActions()
+{
+    const int loginState = stateOfCurrentToken();
+    const QList<QTreeWidgetItem*> selected = m_tvCert->selectedItems();
+    const QTreeWidgetItem* node = selected.isEmpty() ? nullptr : selected.constFirst();
+    const int nodeLevel = node ? level(node) : -1;
+    const int nodeIndex = node ? indexAmongSiblings(node) : -1;
+    m_del->setEnabled(loginState > 1 && nodeLevel == 0 && currentContainerCount() > 0);
+    const bool subject = loginState > 1 && nodeLevel == 2 && nodeIndex == 0;
+    m_output->setEnabled(subject);
+    m_listCert->setEnabled(subject);
+    m_delCert->setEnabled(subject);
+}
+
+std::optional<TCertPage::SelectedCertificate> TCertPage::ResolveSelectedCertificate() const
+{
+    const QList<QTreeWidgetItem*> selected = m_tvCert->selectedItems();
+    if (selected.isEmpty() || !currentTokenValid())
+        return std::nullopt;
+    const QTreeWidgetItem* node = selected.constFirst();
+    if (level(node) != 2 || indexAmongSiblings(node) != 0)
+        return std::nullopt;
+    const QTreeWidgetItem* certNode = node->parent();
+    const int container = indexAmongSiblings(certNode->parent());
+    const int token = m_state.currentToken;
+    const QStringList& names = m_state.TokenInfoTable[size_t(token)].ContainerNames;
+    if (container < 0 || container >= names.size())
+        return std::nullopt;
+    // The first certificate node is the exchange certificate when the container has one.
+    const quint8 exchange = m_state.ContainerCertFlags.flag(token, container, KeySpec::Exchange);
+    const quint8 signature = m_state.ContainerCertFlags.flag(token, container, KeySpec::Signature);
+    const int certIndex = indexAmongSiblings(certNode);
+    const quint8 spec = certIndex == 0 ? (exchange ? exchange : signature) : certIndex == 1 ? signature : 0;
+    if (spec != quint8(KeySpec::Exchange) && spec != quint8(KeySpec::Signature))
+        return std::nullopt;
+    return SelectedCertificate{container, KeySpec(spec), names[container]};
+}
+
+void TCertPage::ShowCertificate(int container, KeySpec keySpec)
+{
+    if (!currentTokenValid())
+        return;
+    const QStringList& names = m_state.TokenInfoTable[size_t(m_state.currentToken)].ContainerNames;
+    if (container < 0 || container >= names.size())
+        return;
+    QByteArray cert;
+    if (CerMgrApis::ReadCertificate(m_state.currentToken, names[container], keySpec, cert) !=
+        TokenStatus::Success) {
+        Messages::information(window(), ResStrs::text("K_GetKeyCert_Error"));
+        return;
+    }
+    CerMgrApis::ShowCertificateDialog(quintptr(window()->winId()), cert);
+}
+
+void TCertPage::scheduleRegistration()
+{
+    m_regCert->start(m_state.timings.regCert);
+}
+
+void TCertPage::showContextMenu(const QPoint& pos)
+{
+    if (QTreeWidgetItem* node = m_tvCert->itemAt(pos))
+        m_tvCert->setCurrentItem(node);
+    UpdateCertActions();
+    m_pmCertInfo->popup(m_tvCert->viewport()->mapToGlobal(pos));
+}
+
+void TCertPage::onRefresh()
+{
+    {
+        TWaitCursor wait;
+        if (currentTokenValid())
+            CerMgrApis::ReloadTokenObjects(m_state.currentToken);
+        BuildCertificateTree();
+    }
+    m_tvCert->setFocus();
+}
+
+void TCertPage::onListCert()
+{
+    if (const auto selected = ResolveSelectedCertificate())
+        ShowCertificate(selected->container, selected->keySpec);
+}
+
+void TCertPage::onOutput()
+{
+    const auto selected = ResolveSelectedCertificate();
+    if (!selected)
+        return;
+    QByteArray cert;
+    if (CerMgrApis::ReadCertificate(m_state.currentToken, selected->containerName, selected->keySpec, cert) !=
+        TokenStatus::Success) {
+        Messages::information(window(), ResStrs::text("K_GetKeyCert_Error"));
+        return;
+    }
+    DialogService::FileDialogOptions options;
+    options.defaultSuffix = QStringLiteral("cer");
+    QString fileName = DialogService::instance().saveFileName(window(), options);
+    if (fileName.isEmpty())
+        return;
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".cer");
+    // Written whole or not at all; a read-only file is not replaced behind the user's back.
+    const QFileInfo target(fileName);
+    QSaveFile file(fileName);
+    const bool written = !(target.exists() && !target.isWritable()) && file.open(QIODevice::WriteOnly) &&
+                         file.write(cert) == cert.size() && file.commit();
+    if (!written) {
+        Messages::information(window(), ResStrs::text("Main_Form_btn_Output") + QStringLiteral(": ") +
+                                            ResStrs::text("Change_No") + QLatin1Char('\n') +
+                                            QDir::toNativeSeparators(fileName));
+        return;
+    }
+    Messages::information(window(), ResStrs::text("OutPut_OK"));
+}
+
+void TCertPage::onDelCert()
+{
+    const auto selected = ResolveSelectedCertificate();
+    if (!selected)
+        return;
+    if (!Messages::question(window(), ResStrs::text("K_DEL_YES_NO"))) {
+        m_tvCert->setFocus();
+        return;
+    }
+    quint32 status;
+    {
+        TWaitCursor wait;
+        status =
+            CerMgrApis::DeleteCertificate(m_state.currentToken, selected->containerName, selected->keySpec);
+    }
+    finishDeletion(status);
+}
+
+void TCertPage::onDel()
+{
+    const QList<QTreeWidgetItem*> selected = m_tvCert->selectedItems();
+    if (selected.isEmpty() || level(selected.constFirst()) != 0 || !currentTokenValid())
+        return;
+    const int index = indexAmongSiblings(selected.constFirst());
+    const QStringList& names = m_state.TokenInfoTable[size_t(m_state.currentToken)].ContainerNames;
+    if (index < 0 || index >= names.size())
+        return;
+    const QString name = names[index];
+    if (!Messages::question(window(), ResStrs::text("K_DEL_YES_NO"))) {
+        m_tvCert->setFocus();
+        return;
+    }
+    quint32 status;
+    {
+        TWaitCursor wait;
+        status = CerMgrApis::DeleteContainer(m_state.currentToken, name);
+    }
+    finishDeletion(status);
+}
+
+void TCertPage::finishDeletion(quint32 status)
+{
+    if (status != TokenStatus::Success) {
+        Messages::information(window(), ResStrs::text("K_DEL_Error") + ResStrs::text("K_ErrorCODE_Str") +
+                                            QStringLiteral(" = 0x") + statusHex(status));
+    } else {
+        // The stores are rebuilt from scratch for every connected token.
+        TWaitCursor wait;
+        CerMgrApis::RemoveAllCertsFromStore(CertRegistration::providerName());
+        BuildCertificateTree();
+        CertRegistration::RegisterAllTokens(m_state);
+    }
+    m_tvCert->setFocus();
+}
+
+void TCertPage::onRegCert()
+{
+    const quint32 status = CertRegistration::RegisterTokenCertificates(m_state, m_state.currentToken);
+    Messages::information(window(),
+                          ResStrs::text(status == TokenStatus::Success ? "Change_Yes" : "Change_No"));
+}
+
+void TCertPage::onUnRegCert()
+{
+    const quint32 status = CerMgrApis::RemoveAllCertsFromStore(CertRegistration::providerName());
+    Messages::information(window(),
+                          ResStrs::text(status == TokenStatus::Success ? "Change_Yes" : "Change_No"));
+}
+
+void TCertPage::onRegCertTimer()
+{
+    m_regCert->stop();
+    CertRegistration::RegisterTokenCertificates(m_state, m_state.currentToken);
+}
+
+void TCertPage::onLogout()
+{
+    if (!currentTokenValid())
+        return;
+    CerMgrApis::LogoutToken(m_state.currentToken);
+    if (m_state.skf && m_state.skf->fingerFlag())
+        m_state.skf->ClearSecureState(m_state.skf->currentApplication());
+    m_state.loginState[size_t(m_state.currentToken)] = 1;
+    Q_EMIT loggedOut();
 }

@@ -1,30 +1,101 @@
 #pragma once
 
+#include "token/KeySpec.h"
 #include "ui/TPage.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
 
 class QAction;
 class QMenu;
+class QPoint;
 class QProgressBar;
+class QTimer;
 class QTreeWidget;
+class QTreeWidgetItem;
 struct TProgramState;
+struct TQ7CertInfo;
 
-// The logged-in token's containers, certificates and key halves, with the certificate
-// actions below them and in the tree's context menu.
+// The logged-in token's containers, certificates and key halves, with the certificate actions below
+// them and in the tree's context menu: show, export and delete a certificate, delete a container,
+// register the token's certificates in the certificate stores or remove them again, and log out.
+// The import behind AcInputCert is plugged in from outside through importRequested().
 class TCertPage : public TPage
 {
     Q_OBJECT
 public:
+    // The certificate a subject node stands for.
+    struct SelectedCertificate
+    {
+        int container = -1; // index in the current token's ContainerNames
+        KeySpec keySpec = KeySpec::Signature;
+        QString containerName;
+    };
+
     explicit TCertPage(TProgramState& state, QWidget* parent = nullptr);
+    ~TCertPage() override;
 
     QTreeWidget* tree() const { return m_tvCert; }
     QProgressBar* progressBar() const { return m_pbCert; }
     QMenu* contextMenu() const { return m_pmCertInfo; }
     // Reads the certificates again.
     QAction* refreshAction() const { return m_refresh; }
+    QAction* importAction() const { return m_inputCert; }
+    QTimer* registrationTimer() const { return m_regCert; }
+
+    // Lists the current token's containers again and rebuilds the tree from what the token holds,
+    // recording in ContainerCertFlags which certificates were read.
+    void BuildCertificateTree();
+    // Enables the show, export and delete actions for the selected node and the login state.
+    void UpdateCertActions();
+    // The certificate of the selected subject node; nothing for any other node.
+    std::optional<SelectedCertificate> ResolveSelectedCertificate() const;
+    // Reads one certificate of the current token and opens the viewer on it.
+    void ShowCertificate(int container, KeySpec keySpec);
+    // Registers the current token's certificates once, a moment later (after an import).
+    void scheduleRegistration();
+
+Q_SIGNALS:
+    // The user logged out of the current token; its login state is already 1.
+    void loggedOut();
+    // The user asked for a certificate import.
+    void importRequested();
 
 private:
+    void addCertificateNodes(QTreeWidgetItem* container, int token, int index, KeySpec spec,
+                             TQ7CertInfo& cert);
+    int stateOfCurrentToken() const;
+    bool currentTokenValid() const;
+    int currentContainerCount() const;
+    void showContextMenu(const QPoint& pos);
+
+    void onRefresh();
+    void onListCert();
+    void onOutput();
+    void onDelCert();
+    void onDel();
+    void onRegCert();
+    void onUnRegCert();
+    void onRegCertTimer();
+    void onLogout();
+    // Shows the outcome of a deletion, and after a successful one brings the stores in step again.
+    void finishDeletion(quint32 status);
+
     QTreeWidget* m_tvCert;
     QProgressBar* m_pbCert;
     QMenu* m_pmCertInfo;
+    QTimer* m_regCert;
     QAction* m_refresh = nullptr;
+    QAction* m_listCert = nullptr;
+    QAction* m_regCertAction = nullptr;
+    QAction* m_inputCert = nullptr;
+    QAction* m_logout = nullptr;
+    QAction* m_output = nullptr;
+    QAction* m_unRegCert = nullptr;
+    QAction* m_del = nullptr;
+    QAction* m_delCert = nullptr;
+    // One record for the whole tree build; it holds a whole certificate buffer.
+    std::unique_ptr<TQ7CertInfo> m_cert;
 };

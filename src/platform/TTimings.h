@@ -13,6 +13,8 @@ struct TTimings
     int closeProject = 500;
     // Pause before the login page's PIN field takes the focus (TSetFocusUPIN).
     int setFocusUPIN = 100;
+    // Registration of the token's certificates after an import (TRegCert, one-shot).
+    int regCert = 1000;
     // Library start after the main window's first showing.
     int libraryStart = 300;
     // Settle time for the fingerprint side before a refresh decides about it.

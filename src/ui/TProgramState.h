@@ -5,6 +5,7 @@
 #include "token/SecretBuffer.h"
 #include "token/TPinState.h"
 #include "token/TQ7Info.h"
+#include "ui/TContainerCertFlags.h"
 
 #include <array>
 #include <memory>
@@ -26,6 +27,8 @@ struct TProgramState
     // The user PIN of the last successful login, in the system code page, for the SKF side. Replacing
     // or dropping it wipes the old bytes, and so does the end of the process.
     std::unique_ptr<SecretBuffer> loggedInPin;
+    // Per token and container, the certificates the last certificate tree build read.
+    TContainerCertFlags ContainerCertFlags;
     // The user PIN state last read, shared by the pages that show or check it.
     TPinState pinState;
     // The process's SKF binding; none means no fingerprint side at all.
@@ -37,3 +40,6 @@ struct TProgramState
     // Set when the main window is asked to close; long loops watch it to stop early.
     bool closing = false;
 };
+
+static_assert(TContainerCertFlags::Tokens == TProgramState::MaxTokens + 1,
+              "every slot of the token table has its certificate flags");

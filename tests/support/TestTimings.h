@@ -11,6 +11,7 @@ inline TTimings testTimings()
     t.closeProject = 1;
     t.setFocusUPIN = 1;
     t.libraryStart = 1;
+    t.regCert = 1;
     t.fingerSettle = 1;
     t.arrivalWait = 1;
     t.virtualNoticePoll = 20;
