@@ -303,8 +303,9 @@ void TDiscovery::onRemoval(TUSB* usb)
 
 void TDiscovery::onFindUSBKey()
 {
-    // A tick that finds a refresh still running waits for the next one without using up an attempt.
-    if (m_refreshing)
+    // A tick that finds a refresh, or a worker writing to a token, still running waits for the next one
+    // without using up an attempt.
+    if (m_refreshing || m_state.tokenWorkRunning)
         return;
     if (--m_countdown <= 0) {
         m_countdown = 0;

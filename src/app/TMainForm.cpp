@@ -4,6 +4,7 @@
 #include "app/TDiscovery.h"
 #include "app/TKeyInfoPage.h"
 #include "app/TreeImages.h"
+#include "certs/TCertImport.h"
 #include "certs/TCertPage.h"
 #include "finger/TFingerPage.h"
 #include "finger/TSkfBinding.h"
@@ -67,6 +68,19 @@ void TMainForm::connectDiscovery()
     connect(keyInfo->refreshAction(), &QAction::triggered, m_discovery, &TDiscovery::refreshFromButton);
     connect(m_discovery, &TDiscovery::showPageRequested, this, &TMainForm::showPage);
     connect(m_discovery, &TDiscovery::fingerFlagChanged, this, &TMainForm::setFingerLogonVisible);
+    // Login and logout move between the login page and the certificate page.
+    auto* login = page<TLoginPage>(PageId::Login);
+    auto* certs = page<TCertPage>(PageId::Cert);
+    connect(login, &TLoginPage::loggedIn, this, [this, certs] {
+        showPage(PageId::Cert);
+        certs->BuildCertificateTree();
+        certs->UpdateCertActions();
+    });
+    connect(certs, &TCertPage::loggedOut, this, [this, login] {
+        login->clearPin();
+        showPage(PageId::Login);
+    });
+    connect(certs->importer(), &TCertImport::dialogOpened, this, &TMainForm::setImportDialog);
     connect(m_discovery, &TDiscovery::closeImportDialogRequested, this, [this] {
         if (m_importDialog && m_importDialog->isVisible())
             m_importDialog->close();
@@ -292,6 +306,9 @@ void TMainForm::setKeyLabel(const QString& label)
 
 void TMainForm::loadCertificates()
 {
+    auto* certs = page<TCertPage>(PageId::Cert);
+    certs->BuildCertificateTree();
+    certs->UpdateCertActions();
     Q_EMIT certificatesRequested();
 }
 

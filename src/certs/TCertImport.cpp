@@ -70,8 +70,9 @@ bool TCertImport::run(QWidget* owner, QProgressBar* bar, int preselect)
 {
     if (m_running)
         return false;
+    // Only into a listed token the user is logged in to.
     const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= int(m_state.TokenInfoTable.size())) {
+    if (slot < 0 || slot >= m_state.tokenCount || m_state.loginState[size_t(slot)] != 2) {
         Q_EMIT stopped();
         return false;
     }
@@ -134,6 +135,7 @@ bool TCertImport::run(QWidget* owner, QProgressBar* bar, int preselect)
         m_window->repaint();
 
     m_running = true;
+    m_state.tokenWorkRunning = true;
     m_closePending = false;
     qApp->installEventFilter(this);
     startNext();
@@ -201,6 +203,7 @@ void TCertImport::end(quint32 status)
     qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
     m_running = false;
+    m_state.tokenWorkRunning = false;
     m_lastStatus = status;
     if (status != 0) {
         Messages::information(m_window, resultText(status));

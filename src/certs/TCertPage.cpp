@@ -2,6 +2,7 @@
 
 #include "certs/CertRegistration.h"
 #include "certs/CertTreeImages.h"
+#include "certs/TCertImport.h"
 #include "certs/TCertViewer.h"
 #include "certs/TWaitCursor.h"
 #include "finger/TSkfBinding.h"
@@ -86,7 +87,8 @@ QString statusHex(quint32 status)
 
 TCertPage::TCertPage(TProgramState& state, QWidget* parent)
     : TPage(state, parent), m_tvCert(new QTreeWidget(this)), m_pbCert(new QProgressBar(this)),
-      m_pmCertInfo(new QMenu(this)), m_regCert(new QTimer(this)), m_cert(std::make_unique<TQ7CertInfo>())
+      m_pmCertInfo(new QMenu(this)), m_regCert(new QTimer(this)), m_import(new TCertImport(state, this)),
+      m_cert(std::make_unique<TQ7CertInfo>())
 {
     setObjectName(QStringLiteral("TabSheet5"));
     // Certificates this window opens are shown in its own viewer, in the catalog's language.
@@ -155,7 +157,9 @@ TCertPage::TCertPage(TProgramState& state, QWidget* parent)
     connect(m_refresh, &QAction::triggered, this, &TCertPage::onRefresh);
     connect(m_listCert, &QAction::triggered, this, &TCertPage::onListCert);
     connect(m_regCertAction, &QAction::triggered, this, &TCertPage::onRegCert);
-    connect(m_inputCert, &QAction::triggered, this, &TCertPage::importRequested);
+    connect(m_inputCert, &QAction::triggered, this, &TCertPage::onInputCert);
+    connect(m_import, &TCertImport::stopped, this, [this] { importEnded(false); });
+    connect(m_import, &TCertImport::finished, this, [this] { importEnded(true); });
     connect(m_logout, &QAction::triggered, this, &TCertPage::onLogout);
     connect(m_output, &QAction::triggered, this, &TCertPage::onOutput);
     connect(m_unRegCert, &QAction::triggered, this, &TCertPage::onUnRegCert);
@@ -443,6 +447,27 @@ void TCertPage::onRegCertTimer()
 {
     m_regCert->stop();
     CertRegistration::RegisterTokenCertificates(m_state, m_state.currentToken);
+}
+
+void TCertPage::onInputCert()
+{
+    // A container node offers its own container first; any other node leaves the choice open.
+    int preselect = -1;
+    const QList<QTreeWidgetItem*> selected = m_tvCert->selectedItems();
+    if (!selected.isEmpty() && !selected.constFirst()->parent())
+        preselect = m_tvCert->indexOfTopLevelItem(selected.constFirst());
+    m_import->run(window(), m_pbCert, preselect);
+}
+
+void TCertPage::importEnded(bool wrote)
+{
+    // Whatever the result, the tree shows what the token now holds.
+    if (wrote) {
+        BuildCertificateTree();
+        scheduleRegistration();
+    }
+    m_tvCert->setFocus();
+    UpdateCertActions();
 }
 
 void TCertPage::onLogout()

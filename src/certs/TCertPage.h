@@ -14,6 +14,7 @@ class QPoint;
 class QProgressBar;
 class QTimer;
 class QTreeWidget;
+class TCertImport;
 class QTreeWidgetItem;
 struct TProgramState;
 struct TQ7CertInfo;
@@ -21,7 +22,6 @@ struct TQ7CertInfo;
 // The logged-in token's containers, certificates and key halves, with the certificate actions below
 // them and in the tree's context menu: show, export and delete a certificate, delete a container,
 // register the token's certificates in the certificate stores or remove them again, and log out.
-// The import behind AcInputCert is plugged in from outside through importRequested().
 class TCertPage : public TPage
 {
     Q_OBJECT
@@ -44,6 +44,8 @@ public:
     QAction* refreshAction() const { return m_refresh; }
     QAction* importAction() const { return m_inputCert; }
     QTimer* registrationTimer() const { return m_regCert; }
+    // The certificate import behind AcInputCert.
+    TCertImport* importer() const { return m_import; }
 
     // Lists the current token's containers again and rebuilds the tree from what the token holds,
     // recording in ContainerCertFlags which certificates were read.
@@ -60,8 +62,6 @@ public:
 Q_SIGNALS:
     // The user logged out of the current token; its login state is already 1.
     void loggedOut();
-    // The user asked for a certificate import.
-    void importRequested();
 
 private:
     void addCertificateNodes(QTreeWidgetItem* container, int token, int index, KeySpec spec,
@@ -80,6 +80,8 @@ private:
     void onUnRegCert();
     void onRegCertTimer();
     void onLogout();
+    void onInputCert();
+    void importEnded(bool wrote);
     // Shows the outcome of a deletion, and after a successful one brings the stores in step again.
     void finishDeletion(quint32 status);
 
@@ -87,6 +89,7 @@ private:
     QProgressBar* m_pbCert;
     QMenu* m_pmCertInfo;
     QTimer* m_regCert;
+    TCertImport* m_import;
     QAction* m_refresh = nullptr;
     QAction* m_listCert = nullptr;
     QAction* m_regCertAction = nullptr;

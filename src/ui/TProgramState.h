@@ -37,6 +37,9 @@ struct TProgramState
     TConfigInfo config;
     // Intervals and waits of the tool's timers.
     TTimings timings;
+    // A worker thread is writing to a token: discovery waits, since reconnecting the tokens would cut
+    // the worker's session in the middle of its write.
+    bool tokenWorkRunning = false;
     // Set when the main window is asked to close; long loops watch it to stop early.
     bool closing = false;
 };

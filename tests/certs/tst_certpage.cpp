@@ -9,6 +9,7 @@
 #include "VTokenStore.h"
 
 #include "certs/CertTreeImages.h"
+#include "certs/TCertImport.h"
 #include "certs/TCertPage.h"
 #include "i18n/ResStrs.h"
 #include "platform/ActionUpdater.h"
@@ -18,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QFile>
@@ -614,12 +616,28 @@ private Q_SLOTS:
     }
 
     // The import is the window's to connect.
-    void importIsRequested()
+    // The import button opens the import dialog, offering the selected container first.
+    void importOpensTheDialog()
     {
-        QVERIFY(open({tokenWith(0, {})}));
-        QSignalSpy requested(m_page.get(), &TCertPage::importRequested);
+        QVERIFY(open({tokenWith(0, {TokenFixture::container("first"), TokenFixture::container("second")})}));
+        m_page->tree()->setCurrentItem(m_page->tree()->topLevelItem(1));
+        QSignalSpy opened(m_page->importer(), &TCertImport::dialogOpened);
+        QDialog* dialog = nullptr;
+        connect(m_page->importer(), &TCertImport::dialogOpened, this, [&](QDialog* d) {
+            dialog = d;
+            QTimer::singleShot(0, d, [d] {
+                auto* names = d->findChild<QComboBox*>(QStringLiteral("cbContName"));
+                QVERIFY(names);
+                QCOMPARE(names->currentText(), QStringLiteral("second"));
+                d->reject();
+            });
+        });
+        QSignalSpy stopped(m_page->importer(), &TCertImport::stopped);
         click("btnInputCert");
-        QCOMPARE(requested.size(), 1);
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(dialog);
+        QCOMPARE(stopped.size(), 1);
+        QVERIFY(m_page->tree()->hasFocus() || !m_page->isActiveWindow());
     }
 
     // A token holding the most containers the list keeps, each with two certificates: every container
