@@ -62,6 +62,10 @@ QString TCertImport::resultText(quint32 status)
         return ResStrs::text("F_Power_Lower");
     if (status == TokenStatus::OutOfSpace)
         return ResStrs::text("K_OutSpace_Error");
+    if (status == TokenStatus::CertificateTooLarge)
+        return ResStrs::text("K_Cert_TooLarge");
+    if (status == TokenStatus::Busy)
+        return ResStrs::text("K_Token_Busy");
     return ResStrs::text("K_Import_Error") + ResStrs::text("K_ErrorCODE_Str") + QStringLiteral("  0x") +
            QStringLiteral("%1").arg(status, 8, 16, QLatin1Char('0')).toUpper();
 }

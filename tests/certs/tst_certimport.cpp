@@ -4,6 +4,7 @@
 #include "TestEnv.h"
 #include "TestTimings.h"
 #include "TestWait.h"
+#include "VFileLock.h"
 #include "VToken.h"
 #include "VTokenStore.h"
 #include "certs/TCertImport.h"
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLockFile>
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
@@ -706,7 +706,10 @@ void TstCertImport::writeFailures_data()
     const QString full = ResStrs::text("K_OutSpace_Error");
 
     QTest::newRow("51 KB certificate") << Change() << false << "big.cer" << TokenStatus::CertificateTooLarge
-                                       << failed("0A000031") << QStringList();
+                                       << ResStrs::text("K_Cert_TooLarge") << QStringList();
+    QTest::newRow("token kept busy by another program")
+        << withFault(VToken::Fault::FailNextCall, "x509_import_certificate", TokenStatus::Busy) << false
+        << "user.cer" << TokenStatus::Busy << ResStrs::text("K_Token_Busy") << QStringList();
     QTest::newRow("token full during the import")
         << withFault(VToken::Fault::FailNextCall, "x509_import_certificate", TokenStatus::OutOfSpace) << false
         << "user.cer" << TokenStatus::OutOfSpace << full << QStringList();
@@ -782,8 +785,8 @@ void TstCertImport::windowRespondsWhileWriting()
     QSignalSpy finished(&import, &TCertImport::finished);
     QSignalSpy refreshed(m_page->refreshAction(), &QAction::triggered);
     // Holding the token's lock keeps the worker waiting inside its write for as long as the test needs.
-    auto lock = std::make_unique<QLockFile>(VTokenStore().lockPath(Serial));
-    QVERIFY(lock->lock());
+    auto lock = std::make_unique<VFileLock>(VTokenStore().lockPath(Serial));
+    QVERIFY(lock->tryLock(0));
     QVERIFY(runImport(import, fill(QStringLiteral("user.cer"), {}, QStringLiteral("slow"), true)));
     QVERIFY(import.busy());
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
