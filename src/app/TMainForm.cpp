@@ -4,6 +4,7 @@
 #include "app/TDiscovery.h"
 #include "app/TKeyInfoPage.h"
 #include "app/TreeImages.h"
+#include "certs/TCertExpiryWatch.h"
 #include "certs/TCertImport.h"
 #include "certs/TCertPage.h"
 #include "finger/TFingerPage.h"
@@ -68,6 +69,9 @@ void TMainForm::connectDiscovery()
     connect(keyInfo->refreshAction(), &QAction::triggered, m_discovery, &TDiscovery::refreshFromButton);
     connect(m_discovery, &TDiscovery::showPageRequested, this, &TMainForm::showPage);
     connect(m_discovery, &TDiscovery::fingerFlagChanged, this, &TMainForm::setFingerLogonVisible);
+    // Tokens just found are checked for certificates that have expired or expire soon.
+    auto* expiry = new TCertExpiryWatch(m_state, this);
+    connect(m_discovery, &TDiscovery::refreshed, expiry, &TCertExpiryWatch::tokensRefreshed);
     // Login and logout move between the login page and the certificate page.
     auto* login = page<TLoginPage>(PageId::Login);
     auto* certs = page<TCertPage>(PageId::Cert);
