@@ -69,12 +69,15 @@ void TMainForm::connectDiscovery()
     connect(keyInfo->refreshAction(), &QAction::triggered, m_discovery, &TDiscovery::refreshFromButton);
     connect(m_discovery, &TDiscovery::showPageRequested, this, &TMainForm::showPage);
     connect(m_discovery, &TDiscovery::fingerFlagChanged, this, &TMainForm::setFingerLogonVisible);
-    // Tokens just found are checked for certificates that have expired or expire soon.
-    auto* expiry = new TCertExpiryWatch(m_state, this);
-    connect(m_discovery, &TDiscovery::refreshed, expiry, &TCertExpiryWatch::tokensRefreshed);
     // Login and logout move between the login page and the certificate page.
     auto* login = page<TLoginPage>(PageId::Login);
     auto* certs = page<TCertPage>(PageId::Cert);
+    // Tokens just found are checked for certificates that have expired or expire soon; one whose
+    // certificates need a login is checked once the user has logged in.
+    auto* expiry = new TCertExpiryWatch(m_state, this);
+    connect(m_discovery, &TDiscovery::refreshed, expiry, &TCertExpiryWatch::tokensRefreshed);
+    connect(login, &TLoginPage::loggedIn, expiry,
+            [this, expiry] { expiry->checkToken(m_state.currentToken); });
     connect(login, &TLoginPage::loggedIn, this, [this, certs] {
         showPage(PageId::Cert);
         certs->BuildCertificateTree();

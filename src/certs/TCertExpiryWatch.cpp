@@ -36,21 +36,33 @@ void TCertExpiryWatch::tokensRefreshed(quint32 status)
     const TCertExpiryChecker checker(m_state.config);
     if (!checker.enabled())
         return;
-    for (int slot = 0; slot < count; ++slot) {
-        const QString key = tokenKey(slot);
-        if (m_checked.contains(key))
-            continue;
-        // A copy: the check lists the containers, which is not the table's business here.
-        TQ7Info info = m_state.TokenInfoTable[size_t(slot)];
-        QList<TCertExpiryChecker::Finding> findings;
-        // Unreadable now (pulled out, or locked until a login): looked at again after the next refresh.
-        if (checker.check(slot, info, findings) != TokenStatus::Success)
-            continue;
-        m_checked.insert(key);
-        if (findings.isEmpty())
-            continue;
-        if (!m_notice)
-            m_notice = new TCertExpiryNotice(m_window);
-        m_notice->showToken(key, info.Label.trimmed(), checker, findings);
-    }
+    for (int slot = 0; slot < count; ++slot)
+        check(slot, checker);
+}
+
+void TCertExpiryWatch::checkToken(int slot)
+{
+    const TCertExpiryChecker checker(m_state.config);
+    if (checker.enabled() && slot >= 0 && slot < qBound(0, m_state.tokenCount, TProgramState::MaxTokens))
+        check(slot, checker);
+}
+
+void TCertExpiryWatch::check(int slot, const TCertExpiryChecker& checker)
+{
+    const QString key = tokenKey(slot);
+    if (m_checked.contains(key))
+        return;
+    // A copy: the check lists the containers, which is not the table's business here.
+    TQ7Info info = m_state.TokenInfoTable[size_t(slot)];
+    QList<TCertExpiryChecker::Finding> findings;
+    // Unreadable now (pulled out, or locked until a login): looked at again later.
+    if (checker.check(slot, info, findings) != TokenStatus::Success)
+        return;
+    m_checked.insert(key);
+    if (findings.isEmpty())
+        return;
+    if (!m_notice)
+        m_notice = new TCertExpiryNotice(m_window);
+    const QString label = info.Label.trimmed();
+    m_notice->showToken(key, label.isEmpty() ? info.SerialNumber : label, checker, findings);
 }

@@ -8,6 +8,7 @@
 #include <QString>
 
 class QWidget;
+class TCertExpiryChecker;
 struct TProgramState;
 
 // Warns once per token and arrival about certificates that have expired or expire soon. After each
@@ -22,11 +23,15 @@ public:
 
     // The outcome of a refresh: 0 when TokenInfoTable holds the tokens found, 1 when none was found.
     void tokensRefreshed(quint32 status);
+    // Checks the token in `slot` unless it was checked since its arrival; for a token whose certificates
+    // could not be read before the user logged in.
+    void checkToken(int slot);
     // The notice, once one was shown.
     TCertExpiryNotice* notice() const { return m_notice; }
 
 private:
     QString tokenKey(int slot) const;
+    void check(int slot, const TCertExpiryChecker& checker);
 
     TProgramState& m_state;
     QPointer<QWidget> m_window;

@@ -330,6 +330,27 @@ private Q_SLOTS:
         QCOMPARE(head(0)->childCount(), 4);
     }
 
+    // A token whose containers cannot be listed yet is looked at again after the login.
+    void checkedAfterLoginWhenUnreadableBefore()
+    {
+        VToken t = aliceToken(0);
+        VToken::Fault fail;
+        fail.kind = VToken::Fault::FailNextCall;
+        fail.function = QStringLiteral("container_load_all");
+        fail.status = 0x0A000001;
+        t.faults = {fail};
+        QVERIFY(TokenFixture::store(t));
+        start(1, 30);
+        QCOMPARE(refresh(), TokenStatus::Success);
+        QVERIFY(!notice());
+        m_watch->checkToken(0);
+        QVERIFY(noticeShown());
+        QCOMPARE(head(0)->childCount(), 4);
+        notice()->accept();
+        m_watch->checkToken(0);
+        QVERIFY(!noticeShown());
+    }
+
     // Every container of a full token is looked at.
     void manyContainers()
     {
