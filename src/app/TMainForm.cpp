@@ -4,6 +4,7 @@
 #include "app/TDiscovery.h"
 #include "app/TKeyInfoPage.h"
 #include "app/TreeImages.h"
+#include "certs/TCertExpiryWatch.h"
 #include "certs/TCertImport.h"
 #include "certs/TCertPage.h"
 #include "finger/TFingerPage.h"
@@ -71,6 +72,12 @@ void TMainForm::connectDiscovery()
     // Login and logout move between the login page and the certificate page.
     auto* login = page<TLoginPage>(PageId::Login);
     auto* certs = page<TCertPage>(PageId::Cert);
+    // Tokens just found are checked for certificates that have expired or expire soon; one whose
+    // certificates need a login is checked once the user has logged in.
+    auto* expiry = new TCertExpiryWatch(m_state, this);
+    connect(m_discovery, &TDiscovery::refreshed, expiry, &TCertExpiryWatch::tokensRefreshed);
+    connect(login, &TLoginPage::loggedIn, expiry,
+            [this, expiry] { expiry->checkToken(m_state.currentToken); });
     connect(login, &TLoginPage::loggedIn, this, [this, certs] {
         showPage(PageId::Cert);
         certs->BuildCertificateTree();

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int IndexRole = Qt::UserRole + 0x101;
+constexpr int MarkerRole = Qt::UserRole + 0x102;
 constexpr int Size = 16;
 
 void drawBox(QPainter& p, bool open)
@@ -77,7 +78,63 @@ QIcon draw(int index)
     return QIcon(pixmap);
 }
 
+// The badge fills the lower right 9 x 9 pixels, over a white disc so it reads on any picture.
+void drawMarker(QPainter& p, CertTreeImages::Marker marker)
+{
+    using CertTreeImages::Marker;
+    const QRectF disc(7, 7, 9, 9);
+    QColor fill;
+    switch (marker) {
+    case Marker::Expiring:
+        fill = QColor(0xe0, 0x90, 0x10);
+        break;
+    case Marker::Expired:
+        fill = QColor(0xd0, 0x20, 0x20);
+        break;
+    case Marker::NotYetValid:
+        fill = QColor(0x20, 0x60, 0xc0);
+        break;
+    case Marker::None:
+        return;
+    }
+    p.setPen(QPen(Qt::white, 1));
+    p.setBrush(fill);
+    p.drawEllipse(disc);
+    p.setPen(QPen(Qt::white, 1.4, Qt::SolidLine, Qt::RoundCap));
+    const QPointF c = disc.center();
+    if (marker == Marker::Expired) {
+        p.drawLine(c + QPointF(-2, -2), c + QPointF(2, 2));
+        p.drawLine(c + QPointF(-2, 2), c + QPointF(2, -2));
+    } else if (marker == Marker::Expiring) {
+        // Clock hands.
+        p.drawLine(c, c + QPointF(0, -2.8));
+        p.drawLine(c, c + QPointF(2.2, 0));
+    } else {
+        // Hourglass.
+        const QPointF glass[] = {c + QPointF(-2, -2.6), c + QPointF(2, -2.6), c + QPointF(-2, 2.6),
+                                 c + QPointF(2, 2.6)};
+        p.setBrush(Qt::NoBrush);
+        p.drawPolyline(glass, 4);
+    }
+}
+
 } // namespace
+
+QIcon CertTreeImages::markedIcon(int index, Marker marker)
+{
+    if (marker == Marker::None)
+        return icon(index);
+    QPixmap pixmap = icon(index).pixmap(Size, Size);
+    if (pixmap.isNull()) {
+        pixmap = QPixmap(Size, Size);
+        pixmap.fill(Qt::transparent);
+    }
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawMarker(p, marker);
+    p.end();
+    return QIcon(pixmap);
+}
 
 QIcon CertTreeImages::icon(int index)
 {
@@ -92,8 +149,20 @@ QIcon CertTreeImages::icon(int index)
 
 void CertTreeImages::setImage(QTreeWidgetItem* item, int index)
 {
-    item->setIcon(0, icon(index));
+    item->setIcon(0, markedIcon(index, marker(item)));
     item->setData(0, IndexRole, index);
+}
+
+void CertTreeImages::setMarker(QTreeWidgetItem* item, Marker marker)
+{
+    item->setData(0, MarkerRole, int(marker));
+    item->setIcon(0, markedIcon(imageIndex(item), marker));
+}
+
+CertTreeImages::Marker CertTreeImages::marker(const QTreeWidgetItem* item)
+{
+    const int value = item->data(0, MarkerRole).toInt();
+    return value >= int(Marker::None) && value <= int(Marker::NotYetValid) ? Marker(value) : Marker::None;
 }
 
 int CertTreeImages::imageIndex(const QTreeWidgetItem* item)

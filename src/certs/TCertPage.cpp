@@ -2,6 +2,7 @@
 
 #include "certs/CertRegistration.h"
 #include "certs/CertTreeImages.h"
+#include "certs/TCertExpiryChecker.h"
 #include "certs/TCertImport.h"
 #include "certs/TCertViewer.h"
 #include "certs/TWaitCursor.h"
@@ -247,6 +248,13 @@ void TCertPage::addCertificateNodes(QTreeWidgetItem* container, int token, int i
     const char* mode = spec == KeySpec::Exchange ? "K_Cert_mode1" : "K_Cert_mode2";
     QTreeWidgetItem* node =
         addNode(container, ResStrs::text(mode) + kindSuffix(cert.Kind), CertTreeImages::Closed);
+    // A certificate that has expired, expires soon or is not valid yet is marked, with its dates.
+    const TCertExpiryChecker expiry(m_state.config);
+    const TCertExpiryChecker::State validity = expiry.classify(cert);
+    if (TCertExpiryChecker::warns(validity)) {
+        CertTreeImages::setMarker(node, TCertExpiryChecker::marker(validity));
+        node->setToolTip(0, expiry.validityText(cert));
+    }
     addNode(node, cert.Subject, CertTreeImages::Certificate);
     qint32 keyType = 0;
     if (CerMgrApis::ReadPublicKeyType(token, name, spec, keyType) == TokenStatus::Success)

@@ -8,11 +8,16 @@
 #include "TokenFixture.h"
 #include "app/PageId.h"
 #include "app/TMainForm.h"
+#include "certs/TCertExpiryNotice.h"
 #include "i18n/ResStrs.h"
+#include "token/CerMgrApis.h"
+#include "token/TQ7CertInfo.h"
 #include "ui/TActionButton.h"
 #include "ui/TPage.h"
+#include "ui/TProgramState.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QTreeWidget>
@@ -101,6 +106,59 @@ private Q_SLOTS:
         QCOMPARE(currentPage(form), form.page(PageId::Login));
         QCOMPARE(form.state().loginState[0], 1);
         QCOMPARE(pin->text(), QString());
+    }
+
+    // The window checks the tokens it finds: a certificate that is due is named once, at start, and a
+    // refresh from the button with the same token in does not name it again.
+    void dueCertificateNamedOnceAtStart_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("on") << 1;
+        QTest::newRow("off") << 0;
+    }
+    void dueCertificateNamedOnceAtStart()
+    {
+        QFETCH(int, mode);
+        VToken t = TokenFixture::token(0);
+        t.label = "Carol";
+        VToken::Container box = TokenFixture::container("box");
+        box.exchange = TokenFixture::half(QStringLiteral("user"));
+        box.signature = TokenFixture::half(QStringLiteral("root"));
+        t.containers << box;
+        QVERIFY(TokenFixture::store(t));
+        TQ7CertInfo user;
+        QCOMPARE(CerMgrApis::DescribeCertificate(TokenFixture::certificate(QStringLiteral("user")), user),
+                 TokenStatus::Success);
+        // The user certificate is due (it expired in November 2026); the root one runs until 2039.
+        const QDate today = QDateTime::currentDateTimeUtc().date();
+        const qint64 due = today.daysTo(QDate(user.ValidTo[0], user.ValidTo[1], user.ValidTo[2]));
+
+        TMainForm form;
+        form.state().timings = testTimings();
+        form.state().config.CertDayMode = mode;
+        form.state().config.CertDay = int(qMax<qint64>(30, due + 1));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QX_TRY_VERIFY(certificatesNode(form));
+        auto* notice = form.findChild<TCertExpiryNotice*>();
+        if (mode == 0) {
+            QVERIFY(!notice);
+            return;
+        }
+        QVERIFY(notice && notice->isVisible());
+        QTreeWidgetItem* head = notice->list()->topLevelItem(0);
+        QCOMPARE(notice->list()->topLevelItemCount(), 1);
+        QCOMPARE(head->text(0), QStringLiteral("Carol"));
+        QCOMPARE(head->childCount(), 1);
+        QCOMPARE(head->child(0)->text(TCertExpiryNotice::Subject), user.Subject);
+        QCOMPARE(head->child(0)->text(TCertExpiryNotice::Container), QStringLiteral("box"));
+        QCOMPARE(head->child(0)->text(TCertExpiryNotice::EndDate), user.ValidToText);
+        notice->accept();
+
+        form.page(PageId::KeyInfo)->findChild<QAction*>(QStringLiteral("AcFindKeyRefresh"))->trigger();
+        QX_TRY_VERIFY(certificatesNode(form));
+        QVERIFY(!notice->isVisible());
+        QCOMPARE(form.findChildren<TCertExpiryNotice*>().size(), 1);
     }
 };
 
