@@ -102,7 +102,7 @@ void TRemoteUnlockPage::unlock()
     // end the response with a zero byte the token does not expect.
     const QByteArray text = AnsiText::encode(m_edtUnlockCode->toPlainText().trimmed());
     if (text.size() > 2 * ResponseBufferSize) {
-        Messages::information(owner, ResStrs::text("K_Len_Error"));
+        Messages::information(owner, ResStrs::text("P_ResponseTooLong"));
         return;
     }
     const QByteArray response = decodeResponse(text);

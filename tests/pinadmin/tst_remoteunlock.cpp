@@ -184,7 +184,7 @@ void TstRemoteUnlock::badResponses_data()
 {
     QTest::addColumn<QString>("text"); // "%1" stands for the right response
     QTest::addColumn<QString>("message");
-    const QString tooLong = QStringLiteral("参数超出范围");
+    const QString tooLong = QStringLiteral("应答码过长，最多128位");
     QTest::newRow("0 characters") << QString() << kWrongResponse;
     QTest::newRow("7 characters") << QStringLiteral("0A1B2C3") << kWrongResponse;
     QTest::newRow("one digit changed") << QStringLiteral("~%1") << kWrongResponse;
