@@ -1,9 +1,14 @@
 #include "TKeyLabelPage.h"
 
+#include "i18n/ResStrs.h"
+#include "platform/ActionUpdater.h"
+#include "token/CerMgrApis.h"
+#include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
 #include "ui/TProgramState.h"
 
+#include <QAction>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,10 +25,42 @@ TKeyLabelPage::TKeyLabelPage(TProgramState& state, QWidget* parent) : TPage(stat
     m_edtKeyName = edit(box, "edtKeyName", 31);
     addRow(form, nullptr, label(box, "Label8"));
     addRow(form, nullptr, m_edtKeyName);
-    addButtons(form, {button(box, "RzButton1", action(this, "AcSetKeyName"))});
+    m_setKeyName = action(this, "AcSetKeyName");
+    addButtons(form, {button(box, "RzButton1", m_setKeyName)});
+
+    connect(m_setKeyName, &QAction::triggered, this, &TKeyLabelPage::changeKeyName);
+    // Blanks count: a label of blanks only clears the token's label.
+    ActionUpdater::instance().add(m_setKeyName, [this] { return !m_edtKeyName->text().isEmpty(); });
 }
 
 void TKeyLabelPage::setKeyName(const QString& label)
 {
     m_edtKeyName->setText(label);
+}
+
+void TKeyLabelPage::changeKeyName()
+{
+    const int slot = m_state.currentToken;
+    if (slot < 0 || slot >= TProgramState::MaxTokens)
+        return;
+    QWidget* owner = window();
+    CerMgrApis::ReadPinState(slot, PinType::User, m_state.pinState);
+    if (m_state.pinState.Locked == 1) {
+        Messages::information(owner, ResStrs::text("K_Dead"));
+        return;
+    }
+    const QString label = m_edtKeyName->text().trimmed();
+    // The field counts characters, the token bytes: eleven Chinese characters fill 33 bytes.
+    if (label.toUtf8().size() > MaxLabelBytes) {
+        m_edtKeyName->setFocus();
+        Messages::information(owner, ResStrs::text("K_Len_Error"));
+        return;
+    }
+    if (CerMgrApis::SetTokenLabel(slot, label) != 0) {
+        Messages::information(owner, ResStrs::text("K_Set_No"));
+        return;
+    }
+    m_state.TokenInfoTable[size_t(slot)].Label = label;
+    Q_EMIT labelChanged(slot, label);
+    Messages::information(owner, ResStrs::text("K_Set_Yes"));
 }
