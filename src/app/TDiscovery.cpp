@@ -108,6 +108,13 @@ void TDiscovery::stopLibrary()
     CerMgrApis::FreeTokenLibrary();
 }
 
+void TDiscovery::renameToken(int token, const QString& label)
+{
+    QTreeWidgetItem* root = tokenRoot();
+    if (root && token >= 0 && token < root->childCount())
+        root->child(token)->setText(0, label.trimmed());
+}
+
 QTreeWidgetItem* TDiscovery::tokenRoot() const
 {
     return m_tree ? m_tree->topLevelItem(0) : nullptr;

@@ -46,6 +46,8 @@ public:
     void refreshFromButton();
     // Reads token `token` again and lists its properties; a failed read leaves the list as it was.
     void showKeyInfo(int token);
+    // Shows a token's new label on its node at once, without listing the tokens again.
+    void renameToken(int token, const QString& label);
 
 Q_SIGNALS:
     // Every refresh ends with this, whatever started it: 0 on success, otherwise the failing status

@@ -88,6 +88,8 @@ void TMainForm::connectDiscovery()
         showPage(PageId::Login);
     });
     connect(certs->importer(), &TCertImport::dialogOpened, this, &TMainForm::setImportDialog);
+    connect(page<TKeyLabelPage>(PageId::KeyLabel), &TKeyLabelPage::labelChanged, m_discovery,
+            &TDiscovery::renameToken);
     connect(m_discovery, &TDiscovery::closeImportDialogRequested, this, [this] {
         if (m_importDialog && m_importDialog->isVisible())
             m_importDialog->close();

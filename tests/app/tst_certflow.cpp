@@ -110,6 +110,28 @@ private Q_SLOTS:
 
     // The window checks the tokens it finds: a certificate that is due is named once, at start, and a
     // refresh from the button with the same token in does not name it again.
+    // A new label shows on the token's node at once.
+    void labelChangeRenamesTheNode()
+    {
+        QVERIFY(TokenFixture::store(TokenFixture::token(0)));
+        TMainForm form;
+        form.state().timings = testTimings();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QX_TRY_VERIFY(certificatesNode(form));
+        QTreeWidgetItem* token = certificatesNode(form)->parent();
+        form.state().currentToken = 0;
+        auto* name = form.page(PageId::KeyLabel)->findChild<QLineEdit*>(QStringLiteral("edtKeyName"));
+        QVERIFY(name);
+        name->setText(QStringLiteral("  新标签 Desk"));
+        QTest::keyClicks(name, QStringLiteral(" 7 "));
+        auto* set = form.page(PageId::KeyLabel)->findChild<QAction*>(QStringLiteral("AcSetKeyName"));
+        QX_TRY_VERIFY(set->isEnabled());
+        set->trigger();
+        QCOMPARE(m_dialogs->lastText(), ResStrs::text("K_Set_Yes"));
+        QCOMPARE(token->text(0), QStringLiteral("新标签 Desk 7"));
+    }
+
     void dueCertificateNamedOnceAtStart_data()
     {
         QTest::addColumn<int>("mode");
