@@ -19,7 +19,7 @@ VTimings VTimings::scaled(double factor)
     t.captureTimeout = scale(base.captureTimeout, std::min(base.captureTimeout, 2000));
     t.automaticInterval = scale(base.automaticInterval, 1);
     t.capturePoll = scale(base.capturePoll, 1);
-    t.lockTimeout = scale(base.lockTimeout, 200);
+    t.lockTimeout = scale(base.lockTimeout, 500);
     return t;
 }
 

@@ -39,7 +39,10 @@ QString VTokenStore::defaultFolder()
            QStringLiteral("/Vostrel/QX4100/tokens");
 }
 
-VTokenStore::VTokenStore(const QString& folder) : m_folder(folder) {}
+VTokenStore::VTokenStore(const QString& folder)
+    : m_folder(folder), m_lockTimeout(VTimings::current().lockTimeout)
+{
+}
 
 QString VTokenStore::tokenPath(const QString& serial) const
 {
@@ -157,7 +160,7 @@ VTokenStore::Result VTokenStore::update(const QString& serial, const std::functi
     if (!VToken::validSerial(serial))
         return Result::Missing;
     VFileLock lock(lockPath(serial));
-    if (!lock.tryLock(VTimings::current().lockTimeout))
+    if (!lock.tryLock(m_lockTimeout))
         return Result::Busy;
     VToken t;
     const Result r = load(serial, &t);
@@ -180,7 +183,7 @@ VTokenStore::Result VTokenStore::create(VToken token)
         return Result::Missing;
     QDir().mkpath(m_folder);
     VFileLock lock(lockPath(token.serial));
-    if (!lock.tryLock(VTimings::current().lockTimeout))
+    if (!lock.tryLock(m_lockTimeout))
         return Result::Busy;
     if (QFile::exists(tokenPath(token.serial)))
         return Result::Exists;
@@ -193,7 +196,7 @@ VTokenStore::Result VTokenStore::remove(const QString& serial)
     if (!VToken::validSerial(serial))
         return Result::Missing;
     VFileLock lock(lockPath(serial));
-    if (!lock.tryLock(VTimings::current().lockTimeout))
+    if (!lock.tryLock(m_lockTimeout))
         return Result::Busy;
     if (!QFile::exists(tokenPath(serial)))
         return Result::Missing;

@@ -47,10 +47,12 @@ public:
 
     // A lock is held only while one token file is read and written; a writer waits the timing
     // record's lockTimeout for it, in turn with other waiters, before giving up with Busy.
+    void setLockTimeout(int ms) { m_lockTimeout = ms; }
 
 private:
     bool write(const QString& serial, const VToken& token) const;
     // Temporary files of writers killed mid-write; called with the token's lock held.
     void removeLeftovers(const QString& serial) const;
     QString m_folder;
+    int m_lockTimeout;
 };

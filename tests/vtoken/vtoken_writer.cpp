@@ -19,6 +19,8 @@ int main(int argc, char** argv)
     if (a.size() < 4)
         return 2;
     VTokenStore store(a[2]);
+    // The writers here contend on purpose; however slow the machine, they wait for their turn.
+    store.setLockTimeout(120000);
     const QString serial = a[3];
     if (a[1] == QLatin1String("count") && (a.size() == 5 || a.size() == 6)) {
         const int n = a[4].toInt();
