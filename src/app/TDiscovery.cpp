@@ -229,6 +229,11 @@ void TDiscovery::completeRefresh()
 void TDiscovery::finishRefresh(quint32 status)
 {
     m_refreshing = false;
+    // A token this refresh did not find has gone; when it is back it counts as a new arrival.
+    QSet<QString> present;
+    for (int i = 0; status == 0 && i < m_state.tokenCount && i < TProgramState::MaxTokens; ++i)
+        present.insert(m_state.TokenInfoTable[i].SerialNumber);
+    m_initTold.intersect(present);
     const QPointer<TDiscovery> alive(this);
     Q_EMIT refreshed(status);
     if (!alive || m_libraryStopped)
@@ -325,12 +330,25 @@ void TDiscovery::onFindUSBKey()
 void TDiscovery::onCheckInit()
 {
     m_checkInit->stop();
+    // One box at a time: a refresh while it is open names its tokens once it is closed.
+    if (m_initBoxOpen)
+        return;
+    QStringList newlyFound;
     for (int i = 0; i < m_state.tokenCount && i < TProgramState::MaxTokens; ++i) {
-        if (m_state.TokenInfoTable[i].Initialized == 0) {
-            Messages::information(m_window, ResStrs::text("Init_Info"));
-            return;
-        }
+        const TQ7Info& token = m_state.TokenInfoTable[i];
+        if (token.Initialized == 0 && !m_initTold.contains(token.SerialNumber))
+            newlyFound << token.SerialNumber;
     }
+    if (newlyFound.isEmpty())
+        return;
+    for (const QString& serial : std::as_const(newlyFound))
+        m_initTold.insert(serial);
+    m_initBoxOpen = true;
+    const QPointer<TDiscovery> alive(this);
+    Messages::information(m_window, ResStrs::text("Init_Info") + QLatin1Char('\n') +
+                                        newlyFound.join(QStringLiteral(", ")));
+    if (alive)
+        m_initBoxOpen = false;
 }
 
 void TDiscovery::onCloseProject()

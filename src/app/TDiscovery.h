@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 class QTableWidget;
 class QTimer;
@@ -103,5 +104,9 @@ private:
     bool m_libraryStopped = false;
     bool m_startScheduled = false;
     bool m_refreshing = false;
+    // Uninitialized tokens already named in the box since they arrived; a token that goes away is
+    // named again when it comes back.
+    QSet<QString> m_initTold;
+    bool m_initBoxOpen = false;
     int m_countdown = 0;
 };

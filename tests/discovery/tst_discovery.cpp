@@ -304,10 +304,24 @@ void TstDiscovery::uninitializedTokensWarnOnce()
     QVERIFY(TokenCtl::create(serialOf(1), {QStringLiteral("--not-initialized")}));
     startDiscovery();
     QX_TRY_COMPARE(m_dialogs->messages().size(), 1);
-    QCOMPARE(m_dialogs->lastText(), QStringLiteral("设备未初始化，请与管理员联系"));
+    // One box naming both tokens.
+    QCOMPARE(m_dialogs->lastText(), QStringLiteral("设备未初始化，请与管理员联系\n") + serialOf(0) +
+                                        QStringLiteral(", ") + serialOf(1));
     QCOMPARE(m_dialogs->messages().first().ownerAtShow, m_window.get());
     QX_TRY_VERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TCheckInit"))->isActive());
     QCOMPARE(m_dialogs->messages().size(), 1);
+
+    // Refreshing does not name them again; a token pulled out and plugged back in is named again.
+    m_window->refreshAction->trigger();
+    QX_TRY_COMPARE(m_refreshes->count(), 2);
+    QX_TRY_VERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TCheckInit"))->isActive());
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    QVERIFY(TokenCtl::pull(serialOf(1)));
+    QX_TRY_COMPARE(m_state->tokenCount, 1);
+    QX_TRY_VERIFY(!discovery()->refreshing());
+    QVERIFY(TokenCtl::plug(serialOf(1)));
+    QX_TRY_COMPARE(m_dialogs->messages().size(), 2);
+    QCOMPARE(m_dialogs->lastText(), QStringLiteral("设备未初始化，请与管理员联系\n") + serialOf(1));
 }
 
 void TstDiscovery::refreshButtonChecksInitialization()
@@ -324,7 +338,8 @@ void TstDiscovery::refreshButtonChecksInitialization()
     m_window->refreshAction->trigger();
     QX_TRY_COMPARE(m_refreshes->count(), 2);
     QCOMPARE(m_state->tokenCount, 2);
-    QX_TRY_COMPARE(m_dialogs->texts(), QStringList{QStringLiteral("设备未初始化，请与管理员联系")});
+    QX_TRY_COMPARE(m_dialogs->texts(),
+                   QStringList{QStringLiteral("设备未初始化，请与管理员联系\n") + serialOf(1)});
 }
 
 void TstDiscovery::arrivalOfServedModelRefreshes_data()
