@@ -237,6 +237,15 @@ QStringList controlNames()
     return names;
 }
 
+QStringList colonKeys()
+{
+    QStringList keys;
+    for (const Caption& c : kCaptions)
+        if (c.colon && c.key && !keys.contains(QLatin1String(c.key)))
+            keys << QLatin1String(c.key);
+    return keys;
+}
+
 QString windowCaption(const QString& caption, const QString& version)
 {
     return caption + QStringLiteral("  V") + version;

@@ -15,6 +15,10 @@ void apply(QWidget* window);
 // The names of every control and action that receives a text, in the order they receive it.
 QStringList controlNames();
 
+// The catalog keys whose caption gets an ASCII ":" after the text; the shipped Chinese file gives
+// them without the full-width colon the built-in texts end in, so the label shows one colon.
+QStringList colonKeys();
+
 // The window caption for a catalog caption and a version text: the two are joined by "  V".
 QString windowCaption(const QString& caption, const QString& version);
 

@@ -166,6 +166,34 @@ private Q_SLOTS:
         QCOMPARE(shownText(target, part), expected);
     }
 
+    // The shipped files give every label one colon, whatever the built-in text ends in.
+    void noDoubleColons_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("Chinese") << "CHS_2052.lng";
+        QTest::newRow("English") << "EN_1033.lng";
+    }
+    void noDoubleColons()
+    {
+        QFETCH(QString, language);
+        TestEnv env;
+        const QString path = env.appDir() + "Languages/" + language;
+        QVERIFY(QFile::exists(path));
+        ResStrs::load(path);
+        CaptionWindow window;
+        CaptionApplier::apply(&window);
+        int labels = 0;
+        for (const QString& name : CaptionApplier::controlNames()) {
+            QObject* control = window.findChild<QObject*>(name);
+            const QString text = shownText(control, qobject_cast<QTableWidget*>(control) ? 1 : 0);
+            if (text.endsWith(u':'))
+                ++labels;
+            QVERIFY2(!text.endsWith(QStringLiteral("\uff1a:")) && !text.endsWith(QStringLiteral("::")),
+                     qPrintable(name + QLatin1Char(' ') + text));
+        }
+        QVERIFY(labels > 10);
+    }
+
     // A control named in the caption table but missing from the window would silently keep its
     // placeholder.
     void everyCaptionedControlExists()
