@@ -1,5 +1,6 @@
 #include "TAboutPage.h"
 
+#include "i18n/ResStrs.h"
 #include "ui/PageWidgets.h"
 #include "ui/TProgramState.h"
 
@@ -8,6 +9,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QVBoxLayout>
+
+#include <openssl/crypto.h>
 
 namespace {
 
@@ -32,6 +35,15 @@ QPixmap builtInPicture()
 
 } // namespace
 
+QString TAboutPage::aboutText()
+{
+    return ResStrs::text("P_Caption").trimmed() + QLatin1Char(' ') + ResStrs::text("About_Version") +
+           QLatin1Char(' ') + QStringLiteral(QX_VERSION_STRING) + QLatin1Char('\n') +
+           ResStrs::text("About_Copyright") + QLatin1Char('\n') +
+           QStringLiteral("Qt %1 · %2")
+               .arg(QString::fromLatin1(qVersion()), QString::fromLatin1(OpenSSL_version(OPENSSL_VERSION)));
+}
+
 TAboutPage::TAboutPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet7"));
@@ -43,7 +55,13 @@ TAboutPage::TAboutPage(TProgramState& state, QWidget* parent) : TPage(state, par
     auto* image6 = PageWidgets::label(this, "Image6");
     image6->setAlignment(Qt::AlignCenter);
 
+    // What a user asking for support is asked first: the version, and what it runs on.
+    auto* text = PageWidgets::label(this, "LAboutText", aboutText());
+    text->setAlignment(Qt::AlignCenter);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(image5);
     layout->addWidget(image6, 1);
+    layout->addWidget(text);
 }

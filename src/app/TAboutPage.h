@@ -4,10 +4,14 @@
 
 struct TProgramState;
 
-// A built-in picture (Image5) above the picture named by the catalog (Image6).
+// A built-in picture (Image5) above the picture named by the catalog (Image6), and below them the
+// tool's version, its copyright line and the versions of Qt and OpenSSL in use (LAboutText).
 class TAboutPage : public TPage
 {
     Q_OBJECT
 public:
     explicit TAboutPage(TProgramState& state, QWidget* parent = nullptr);
+
+    // The three lines of LAboutText in the catalog's language.
+    static QString aboutText();
 };

@@ -194,6 +194,41 @@ private Q_SLOTS:
         QVERIFY(labels > 10);
     }
 
+    // The about page names the version and what the tool runs on, in the catalog's language.
+    void aboutText_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("built-in") << QString() << QStringLiteral("PKI管理工具 版本 " QX_VERSION_STRING);
+        QTest::newRow("English") << "EN_1033.lng" << QString();
+    }
+    void aboutText()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, firstLine);
+        TestEnv env;
+        if (!language.isEmpty())
+            ResStrs::load(env.appDir() + "Languages/" + language);
+        TProgramState state;
+        TAboutPage page(state);
+        auto* text = page.findChild<QLabel*>("LAboutText");
+        QVERIFY(text);
+        const QStringList lines = text->text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 3);
+        if (!firstLine.isEmpty())
+            QCOMPARE(lines[0], firstLine);
+        QVERIFY(lines[0].endsWith(QStringLiteral(QX_VERSION_STRING)));
+        QCOMPARE(lines[1], ResStrs::text("About_Copyright"));
+        QVERIFY(lines[2].startsWith(QStringLiteral("Qt ") + QString::fromLatin1(qVersion())));
+        QVERIFY(lines[2].contains(QStringLiteral("OpenSSL 3.")));
+        // Pictures to look at by eye, only when asked for.
+        if (const QString shots = qEnvironmentVariable("QX_SHOTS_DIR"); !shots.isEmpty()) {
+            page.resize(454, 347);
+            page.grab().save(shots + QStringLiteral("/about-") + QLatin1String(QTest::currentDataTag()) +
+                             QStringLiteral(".png"));
+        }
+    }
+
     // A control named in the caption table but missing from the window would silently keep its
     // placeholder.
     void everyCaptionedControlExists()
