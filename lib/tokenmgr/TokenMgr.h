@@ -79,7 +79,7 @@ typedef uint32_t tm_status;
 #define TM_CERT_TEXT_SIZE 257 /* certificate texts: narrow bytes or UTF-16 units */
 #define TM_MAX_SLOTS 32
 
-/* Key specs, key types, certificate kinds and PIN types. */
+/* KeySpec values, key types, certificate kinds and PIN types. */
 #define TM_KEYSPEC_EXCHANGE 1
 #define TM_KEYSPEC_SIGNATURE 2
 #define TM_KEYTYPE_RSA 0

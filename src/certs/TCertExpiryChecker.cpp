@@ -76,16 +76,16 @@ quint32 TCertExpiryChecker::check(int slot, TQ7Info& info, QList<Finding>& findi
     auto cert = std::make_unique<TQ7CertInfo>();
     const QStringList names = info.ContainerNames;
     for (const QString& name : names) {
-        for (KeySpec spec : {KeySpec::Exchange, KeySpec::Signature}) {
+        for (KeySpec keySpec : {KeySpec::Exchange, KeySpec::Signature}) {
             *cert = TQ7CertInfo{};
             // A token pulled out half-way only leaves the rest unread.
-            if (CerMgrApis::ReadCertificateInfo(slot, name, spec, *cert) != TokenStatus::Success)
+            if (CerMgrApis::ReadCertificateInfo(slot, name, keySpec, *cert) != TokenStatus::Success)
                 continue;
             const State state = classify(*cert);
             if (!warns(state))
                 continue;
             findings.append(
-                Finding{cert->Subject, name, spec, dateOf(cert->ValidFrom), dateOf(cert->ValidTo), state});
+                Finding{cert->Subject, name, keySpec, dateOf(cert->ValidFrom), dateOf(cert->ValidTo), state});
         }
     }
     std::stable_sort(findings.begin(), findings.end(),

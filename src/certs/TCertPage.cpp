@@ -221,8 +221,8 @@ void TCertPage::BuildCertificateTree()
     for (int i = 0; i < info.ContainerNames.size(); ++i) {
         auto* node = new QTreeWidgetItem(QStringList{info.ContainerNames[i] + containerSuffix});
         CertTreeImages::setImage(node, CertTreeImages::Closed);
-        for (KeySpec spec : {KeySpec::Exchange, KeySpec::Signature})
-            addCertificateNodes(node, token, i, spec, *m_cert);
+        for (KeySpec keySpec : {KeySpec::Exchange, KeySpec::Signature})
+            addCertificateNodes(node, token, i, keySpec, *m_cert);
         containers.append(node);
     }
     m_tvCert->addTopLevelItems(containers);
@@ -234,18 +234,18 @@ void TCertPage::BuildCertificateTree()
     }
 }
 
-void TCertPage::addCertificateNodes(QTreeWidgetItem* container, int token, int index, KeySpec spec,
+void TCertPage::addCertificateNodes(QTreeWidgetItem* container, int token, int index, KeySpec keySpec,
                                     TQ7CertInfo& cert)
 {
     const QString& name = m_state.TokenInfoTable[size_t(token)].ContainerNames[index];
     // The record is shared by the whole build: a key size must not come from another certificate.
     cert.KeyType = 0;
     cert.KeyBits = 0;
-    if (CerMgrApis::ReadCertificateInfo(token, name, spec, cert) != TokenStatus::Success) {
-        m_state.ContainerCertFlags.set(token, index, spec, false);
+    if (CerMgrApis::ReadCertificateInfo(token, name, keySpec, cert) != TokenStatus::Success) {
+        m_state.ContainerCertFlags.set(token, index, keySpec, false);
         return;
     }
-    const char* mode = spec == KeySpec::Exchange ? "K_Cert_mode1" : "K_Cert_mode2";
+    const char* mode = keySpec == KeySpec::Exchange ? "K_Cert_mode1" : "K_Cert_mode2";
     QTreeWidgetItem* node =
         addNode(container, ResStrs::text(mode) + kindSuffix(cert.Kind), CertTreeImages::Closed);
     // A certificate that has expired, expires soon or is not valid yet is marked, with its dates.
@@ -257,13 +257,13 @@ void TCertPage::addCertificateNodes(QTreeWidgetItem* container, int token, int i
     }
     addNode(node, cert.Subject, CertTreeImages::Certificate);
     qint32 keyType = 0;
-    if (CerMgrApis::ReadPublicKeyType(token, name, spec, keyType) == TokenStatus::Success)
+    if (CerMgrApis::ReadPublicKeyType(token, name, keySpec, keyType) == TokenStatus::Success)
         addNode(node, keyPrefix(keyType, cert.KeyBits) + ResStrs::text("K_RSA_Pub"),
                 CertTreeImages::PublicKey);
-    if (CerMgrApis::ReadPrivateKeyType(token, name, spec, keyType) == TokenStatus::Success)
+    if (CerMgrApis::ReadPrivateKeyType(token, name, keySpec, keyType) == TokenStatus::Success)
         addNode(node, keyPrefix(keyType, cert.KeyBits) + ResStrs::text("K_RSA_Pri"),
                 CertTreeImages::PrivateKey);
-    m_state.ContainerCertFlags.set(token, index, spec, true);
+    m_state.ContainerCertFlags.set(token, index, keySpec, true);
 }
 
 void TCertPage::UpdateCertActions()
@@ -298,10 +298,10 @@ std::optional<TCertPage::SelectedCertificate> TCertPage::ResolveSelectedCertific
     const quint8 exchange = m_state.ContainerCertFlags.flag(token, container, KeySpec::Exchange);
     const quint8 signature = m_state.ContainerCertFlags.flag(token, container, KeySpec::Signature);
     const int certIndex = indexAmongSiblings(certNode);
-    const quint8 spec = certIndex == 0 ? (exchange ? exchange : signature) : certIndex == 1 ? signature : 0;
-    if (spec != quint8(KeySpec::Exchange) && spec != quint8(KeySpec::Signature))
+    const quint8 half = certIndex == 0 ? (exchange ? exchange : signature) : certIndex == 1 ? signature : 0;
+    if (half != quint8(KeySpec::Exchange) && half != quint8(KeySpec::Signature))
         return std::nullopt;
-    return SelectedCertificate{container, KeySpec(spec), names[container]};
+    return SelectedCertificate{container, KeySpec(half), names[container]};
 }
 
 void TCertPage::ShowCertificate(int container, KeySpec keySpec)

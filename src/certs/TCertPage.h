@@ -64,7 +64,7 @@ Q_SIGNALS:
     void loggedOut();
 
 private:
-    void addCertificateNodes(QTreeWidgetItem* container, int token, int index, KeySpec spec,
+    void addCertificateNodes(QTreeWidgetItem* container, int token, int index, KeySpec keySpec,
                              TQ7CertInfo& cert);
     int stateOfCurrentToken() const;
     bool currentTokenValid() const;

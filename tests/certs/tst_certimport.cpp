@@ -611,9 +611,9 @@ void TstCertImport::imports()
         QCOMPARE(after[box].first, exchange ? der(chosen) : was.first);
         QCOMPARE(after[box].second, exchange ? was.second : der(chosen));
         qint32 keyType = -1;
-        const KeySpec spec = exchange ? KeySpec::Exchange : KeySpec::Signature;
+        const KeySpec keySpec = exchange ? KeySpec::Exchange : KeySpec::Signature;
         CerMgrApis::ReloadTokenObjects(0);
-        QCOMPARE(CerMgrApis::ReadPrivateKeyType(0, box, spec, keyType) == 0, privateKey);
+        QCOMPARE(CerMgrApis::ReadPrivateKeyType(0, box, keySpec, keyType) == 0, privateKey);
     }
     for (const QString& c : before.keys())
         if (c != box)

@@ -362,7 +362,7 @@ private Q_SLOTS:
         QCOMPARE(enabled("AcUnRegCert"), !containers.isEmpty());
     }
 
-    // A container with only a signature certificate shows it first, and showing it resolves key spec 2;
+    // A container with only a signature certificate shows it first, and showing it resolves to KeySpec 2;
     // a double click opens the viewer on it, and the context menu works on the node under the mouse.
     void showCertificate()
     {
