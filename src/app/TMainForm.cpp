@@ -69,7 +69,6 @@ void TMainForm::connectDiscovery()
     connect(keyInfo->refreshAction(), &QAction::triggered, m_discovery, &TDiscovery::refreshFromButton);
     connect(m_discovery, &TDiscovery::showPageRequested, this, &TMainForm::showPage);
     connect(m_discovery, &TDiscovery::fingerFlagChanged, this, &TMainForm::setFingerLogonVisible);
-    // Login and logout move between the login page and the certificate page.
     auto* login = page<TLoginPage>(PageId::Login);
     auto* certs = page<TCertPage>(PageId::Cert);
     // Tokens just found are checked for certificates that have expired or expire soon; one whose
@@ -78,10 +77,10 @@ void TMainForm::connectDiscovery()
     connect(m_discovery, &TDiscovery::refreshed, expiry, &TCertExpiryWatch::tokensRefreshed);
     connect(login, &TLoginPage::loggedIn, expiry,
             [this, expiry] { expiry->checkToken(m_state.currentToken); });
-    connect(login, &TLoginPage::loggedIn, this, [this, certs] {
+    // Login and logout move between the login page and the certificate page.
+    connect(login, &TLoginPage::loggedIn, this, [this] {
         showPage(PageId::Cert);
-        certs->BuildCertificateTree();
-        certs->UpdateCertActions();
+        loadCertificates();
     });
     connect(certs, &TCertPage::loggedOut, this, [this, login] {
         login->clearPin();
