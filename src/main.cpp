@@ -11,11 +11,24 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QStringList>
+
+#include <cstdio>
 
 #include <memory>
 
 int main(int argc, char** argv)
 {
+    // Help, version and a misspelt option are answered before anything needs a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartUp::CommandLine commandLine = StartUp::parseCommandLine(arguments);
+    if (!commandLine.run) {
+        std::fputs(commandLine.output.toLocal8Bit().constData(), commandLine.exitCode ? stderr : stdout);
+        return commandLine.exitCode;
+    }
+
     // Module initialisation: the SKF device library first (it needs the executable's directory,
     // known before the application object exists), then the single-instance slot.
     QFileInfo executable(QStringLiteral("/proc/self/exe"));
@@ -39,7 +52,7 @@ int main(int argc, char** argv)
     CopyDataChannel channel;
     channel.listen(QLatin1String(StartUp::WindowClassName));
 
-    auto form = std::make_unique<TMainForm>();
+    auto form = std::make_unique<TMainForm>(commandLine.options);
     form->state().timings = timings;
     form->state().skf = &skf;
     QObject::connect(&channel, &CopyDataChannel::received, form.get(), &TMainForm::handleCommand);

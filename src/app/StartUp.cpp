@@ -6,6 +6,8 @@
 #include "platform/HollinRunOnce.h"
 #include "settings/SettingsFile.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 
@@ -14,6 +16,59 @@ namespace StartUp {
 QString languageFilePath(int languageId)
 {
     return AppPaths::applicationDir() + QStringLiteral("Languages/") + ResStrs::languageFileName(languageId);
+}
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("qx4100mgr"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QX_VERSION_STRING));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Manager for USB PKI security tokens."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption admin(QStringLiteral("admin"),
+                                   QStringLiteral("Administrator mode: token initialization, SO PIN, "
+                                                  "PIN unlock and CD-ROM image pages, and the "
+                                                  "administrator actions of the system information "
+                                                  "page."));
+    const QCommandLineOption module(
+        QStringLiteral("module"),
+        QStringLiteral("Drive the tokens of the PKCS#11 module at <path> instead of the virtual "
+                       "tokens."),
+        QStringLiteral("path"));
+    parser.addOptions({help, version, admin, module});
+
+    CommandLine result;
+    const QString program = arguments.isEmpty() ? QStringLiteral("qx4100mgr") : arguments.constFirst();
+    if (!parser.parse(arguments)) {
+        result.run = false;
+        result.exitCode = 2;
+        result.output = parser.errorText() + QLatin1Char('\n');
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.run = false;
+        result.output = QStringLiteral("Usage: %1 [options]\n").arg(program) +
+                        parser.helpText().section(QLatin1Char('\n'), 1);
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.run = false;
+        result.output = QStringLiteral("qx4100mgr %1\n").arg(QStringLiteral(QX_VERSION_STRING));
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.run = false;
+        result.exitCode = 2;
+        result.output =
+            QStringLiteral("Unexpected argument: %1\n").arg(parser.positionalArguments().constFirst());
+        return result;
+    }
+    result.options.admin = parser.isSet(admin);
+    result.options.modulePath = parser.value(module);
+    return result;
 }
 
 int loadLanguage()

@@ -49,8 +49,10 @@ QTreeWidgetItem* addRoot(QTreeWidget* tree, const char* key, int image, std::opt
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), m_navigator(m_state, *this)
+TMainForm::TMainForm(const TStartOptions& options, QWidget* parent)
+    : QMainWindow(parent), m_navigator(m_state, *this)
 {
+    m_state.options = options;
     setObjectName(QStringLiteral("MainForm"));
     buildFrame();
     createPages();

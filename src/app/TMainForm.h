@@ -33,7 +33,7 @@ public:
     // The initialization page's inner page with the fingerprint settings.
     static constexpr int InitFingerSettingsTab = 3;
 
-    explicit TMainForm(QWidget* parent = nullptr);
+    explicit TMainForm(const TStartOptions& options = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     TProgramState& state() { return m_state; }

@@ -6,6 +6,7 @@
 #include "token/TPinState.h"
 #include "token/TQ7Info.h"
 #include "ui/TContainerCertFlags.h"
+#include "ui/TStartOptions.h"
 
 #include <array>
 #include <memory>
@@ -40,6 +41,8 @@ struct TProgramState
     // A worker thread is writing to a token: discovery waits, since reconnecting the tokens would cut
     // the worker's session in the middle of its write.
     bool tokenWorkRunning = false;
+    // What the command line asked for.
+    TStartOptions options;
     // Set when the main window is asked to close; long loops watch it to stop early.
     bool closing = false;
 };

@@ -113,6 +113,63 @@ private Q_SLOTS:
         QCOMPARE(ResStrs::text("Main_Form_Treeview"), rootText);
     }
 
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("run");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // a part of it
+        QTest::addColumn<bool>("admin");
+        QTest::addColumn<QString>("module");
+        const QString none;
+        QTest::newRow("nothing") << QStringList{} << true << 0 << none << false << none;
+        QTest::newRow("admin") << QStringList{QStringLiteral("--admin")} << true << 0 << none << true << none;
+        QTest::newRow("module") << QStringList{QStringLiteral("--module"), QStringLiteral("/x/softhsm2.so")}
+                                << true << 0 << none << false << QStringLiteral("/x/softhsm2.so");
+        QTest::newRow("module without a path") << QStringList{QStringLiteral("--module")} << false << 2
+                                               << QStringLiteral("module") << false << none;
+        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << false << 0
+                              << QStringLiteral("--admin") << false << none;
+        QTest::newRow("version") << QStringList{QStringLiteral("-v")} << false << 0
+                                 << QStringLiteral(QX_VERSION_STRING) << false << none;
+        QTest::newRow("misspelt option")
+            << QStringList{QStringLiteral("--admn")} << false << 2 << QStringLiteral("admn") << false << none;
+        QTest::newRow("stray argument")
+            << QStringList{QStringLiteral("token")} << false << 2 << QStringLiteral("token") << false << none;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, run);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(bool, admin);
+        QFETCH(QString, module);
+        arguments.prepend(QStringLiteral("qx4100mgr"));
+        const StartUp::CommandLine line = StartUp::parseCommandLine(arguments);
+        QCOMPARE(line.run, run);
+        QCOMPARE(line.exitCode, exitCode);
+        QVERIFY2(line.output.contains(output), qPrintable(line.output));
+        QCOMPARE(line.options.admin, admin);
+        QCOMPARE(line.options.modulePath, module);
+    }
+
+    // Help and version are for scripts and packagers: no display is needed for them.
+    void helpNeedsNoDisplay()
+    {
+        QProcess p;
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.remove(QStringLiteral("DISPLAY"));
+        e.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        e.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        p.setProcessEnvironment(e);
+        p.start(qEnvironmentVariable("QX_APPDIR_TEMPLATE") + QStringLiteral("/qx4100mgr"),
+                {QStringLiteral("--help")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().contains("--admin"));
+    }
+
     void unreadableSettingsDirectoryGivesChinese()
     {
         TestEnv env;
