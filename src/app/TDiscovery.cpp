@@ -12,6 +12,7 @@
 #include "ui/TProgramState.h"
 
 #include <QEvent>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -148,6 +149,7 @@ void TDiscovery::beginRefresh(Origin origin)
 {
     m_refreshing = true;
     m_origin = origin;
+    rememberPlace();
 
     // Forget everything known about the tokens, and empty the list and the token part of the tree.
     m_state.loginState.fill(0);
@@ -157,8 +159,14 @@ void TDiscovery::beginRefresh(Origin origin)
         m_list->setRowCount(0);
     Q_EMIT loginsForgotten();
     QTreeWidgetItem* root = tokenRoot();
-    if (root)
+    if (root) {
+        // Dropping the selected node must not navigate anywhere: the refresh decides the page.
+        const QSignalBlocker quiet(m_tree);
+        if (m_tree->currentItem() && m_tree->currentItem() != root &&
+            TNavigator::level(m_tree->currentItem()) > 0)
+            m_tree->setCurrentItem(root);
         qDeleteAll(root->takeChildren());
+    }
 
     qint32 count = 0;
     const quint32 found = CerMgrApis::FindAndConnectTokens(count);
@@ -214,16 +222,78 @@ void TDiscovery::completeRefresh()
             m_tree->expandRecursively(m_tree->indexFromItem(root));
             m_tree->expandRecursively(m_tree->indexFromItem(root->child(0)));
         }
-        m_tree->setCurrentItem(root);
     }
 
-    // Nobody is logged in on the tokens just found; the first one is shown.
-    m_state.currentToken = 0;
+    // Nobody is logged in on the tokens just found.
     for (int i = 0; i < m_state.tokenCount; ++i)
         m_state.loginState[i] = 1;
+    if (restorePlace()) {
+        finishRefresh(0);
+        return;
+    }
+    // The user's token is gone (or there was none): the first one is shown.
+    if (QTreeWidgetItem* root = tokenRoot())
+        m_tree->setCurrentItem(root);
+    m_state.currentToken = 0;
     showKeyInfo(0);
     Q_EMIT showPageRequested(PageId::KeyInfo);
     finishRefresh(0);
+}
+
+void TDiscovery::rememberPlace()
+{
+    m_place = Place{};
+    QTreeWidgetItem* root = tokenRoot();
+    if (!root || !m_tree)
+        return;
+    QList<int> path;
+    for (QTreeWidgetItem* node = m_tree->currentItem(); node && node != root; node = node->parent()) {
+        if (node->parent() == root) {
+            const int token = root->indexOfChild(node);
+            if (token < 0 || token >= m_state.tokenCount || token >= TProgramState::MaxTokens)
+                return;
+            m_place.serial = m_state.TokenInfoTable[size_t(token)].SerialNumber;
+            m_place.path = path;
+            m_place.loggedIn = m_state.loginState[size_t(token)] == 2;
+            return;
+        }
+        if (!node->parent())
+            return;
+        path.prepend(node->parent()->indexOfChild(node));
+    }
+}
+
+bool TDiscovery::restorePlace()
+{
+    QTreeWidgetItem* root = tokenRoot();
+    if (m_place.serial.isEmpty() || !root)
+        return false;
+    int token = -1;
+    for (int i = 0; i < m_state.tokenCount && i < root->childCount(); ++i) {
+        if (m_state.TokenInfoTable[size_t(i)].SerialNumber == m_place.serial) {
+            token = i;
+            break;
+        }
+    }
+    if (token < 0)
+        return false;
+    QTreeWidgetItem* node = root->child(token);
+    for (int index : std::as_const(m_place.path)) {
+        if (index < 0 || index >= node->childCount())
+            break;
+        node = node->child(index);
+    }
+    m_state.currentToken = token;
+    if (m_place.loggedIn) {
+        // The refresh ended the login, so the page that needed it is opened afresh (the login page).
+        m_tree->setCurrentItem(node);
+    } else {
+        // The page and what the user typed into it stay; only the selection follows the new node.
+        const QSignalBlocker quiet(m_tree);
+        m_tree->setCurrentItem(node);
+    }
+    showKeyInfo(token);
+    return true;
 }
 
 void TDiscovery::finishRefresh(quint32 status)

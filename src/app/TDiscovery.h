@@ -2,9 +2,11 @@
 
 #include "app/PageId.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <QString>
 
 class QTableWidget;
 class QTimer;
@@ -83,6 +85,8 @@ private:
     void onCheckInit();
     void onCloseProject();
 
+    void rememberPlace();
+    bool restorePlace();
     void addErrorNode(QTreeWidgetItem* root);
     bool fingerFlag() const;
     void setFingerFlag(bool on);
@@ -104,6 +108,15 @@ private:
     bool m_libraryStopped = false;
     bool m_startScheduled = false;
     bool m_refreshing = false;
+    // Where the user was when a refresh began: the token's serial number and the path from its node
+    // to the selected node. A refresh that finds the token again puts the user back there.
+    struct Place
+    {
+        QString serial;
+        QList<int> path;
+        bool loggedIn = false;
+    };
+    Place m_place;
     // Uninitialized tokens already named in the box since they arrived; a token that goes away is
     // named again when it comes back.
     QSet<QString> m_initTold;

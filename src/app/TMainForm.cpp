@@ -19,6 +19,7 @@
 #include "platform/ShellOpen.h"
 #include "settings/SettingsFile.h"
 #include "sysinfo/TSystemInfoPage.h"
+#include "ui/PageWidgets.h"
 #include "ui/TPage.h"
 
 #include <QAction>
@@ -77,6 +78,7 @@ void TMainForm::connectDiscovery()
     // certificates need a login is checked once the user has logged in.
     auto* expiry = new TCertExpiryWatch(m_state, this);
     connect(m_discovery, &TDiscovery::refreshed, expiry, &TCertExpiryWatch::tokensRefreshed);
+    connect(m_discovery, &TDiscovery::refreshed, this, &TMainForm::followCurrentToken);
     connect(login, &TLoginPage::loggedIn, expiry,
             [this, expiry] { expiry->checkToken(m_state.currentToken); });
     // Login and logout move between the login page and the certificate page.
@@ -148,8 +150,10 @@ void TMainForm::buildFrame()
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     m_tv->setPalette(palette);
-    connect(m_tv, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { m_navigator.select(current); });
+    connect(m_tv, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        m_navigator.select(current);
+        followCurrentToken();
+    });
 
     m_rpc = new QStackedWidget(client);
     m_rpc->setObjectName(QStringLiteral("RPC"));
@@ -320,6 +324,18 @@ void TMainForm::loadCertificates()
     certs->BuildCertificateTree();
     certs->UpdateCertActions();
     Q_EMIT certificatesRequested();
+}
+
+void TMainForm::followCurrentToken()
+{
+    const int token = m_state.currentToken;
+    const bool present = token >= 0 && token < m_state.tokenCount && token < TProgramState::MaxTokens;
+    const QString serial = present ? m_state.TokenInfoTable[size_t(token)].SerialNumber : QString();
+    if (serial == m_fieldsToken)
+        return;
+    m_fieldsToken = serial;
+    PageWidgets::clearMaskedFields(this);
+    PageWidgets::clearMaskedFields(m_importDialog);
 }
 
 void TMainForm::prepareLogin(const QString& label)

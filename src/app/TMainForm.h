@@ -77,6 +77,7 @@ private:
     void loadBanner();
     void restoreWindow();
     void onSetFocusUPIN();
+    void followCurrentToken();
 
     // TNavigationPages
     void showPage(PageId id) override;
@@ -98,6 +99,8 @@ private:
     QStackedWidget* m_rpc = nullptr;
     std::array<TPage*, PageCount> m_pages{};
     QPointer<QDialog> m_importDialog;
+    // The token whose masked fields may hold typed text; another token empties them.
+    QString m_fieldsToken;
     QTimer* m_setFocusUPIN = nullptr;
     TDiscovery* m_discovery = nullptr;
     bool m_centred = false;

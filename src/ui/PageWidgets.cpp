@@ -122,4 +122,15 @@ void addButtons(QGridLayout* form, std::initializer_list<QWidget*> buttons)
     form->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), at + 1, 0);
 }
 
+void clearMaskedFields(QWidget* root)
+{
+    if (!root)
+        return;
+    const auto edits = root->findChildren<QLineEdit*>();
+    for (QLineEdit* e : edits) {
+        if (e->echoMode() != QLineEdit::Normal)
+            e->clear();
+    }
+}
+
 } // namespace PageWidgets

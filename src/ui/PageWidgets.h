@@ -30,6 +30,10 @@ QTableWidget* reportList(QWidget* parent, const char* name, int width1, int widt
 // does not override.
 QLabel* nameLabel(QWidget* parent, const char* name);
 
+// Empties every masked entry under `root`: typed PINs and passwords do not outlive the token they
+// were typed for.
+void clearMaskedFields(QWidget* root);
+
 // Lays the page out as the group box holding a form of rows (prompt | field | extra), centred
 // in the page, and returns the form.
 QGridLayout* formIn(QWidget* page, QGroupBox* group);

@@ -12,9 +12,11 @@
 #include "app/USBPIDUnit.h"
 #include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "ui/TPage.h"
 
 #include <QAction>
 #include <QDialog>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTableWidget>
@@ -81,6 +83,7 @@ private Q_SLOTS:
     void fingerprintRows_data();
     void fingerprintRows();
     void mainWindowDiscoversTokens();
+    void hotPlugKeepsTheUsersPlace();
 
 private:
     // Makes the window, starts the library the way the first showing does and waits for its refresh.
@@ -568,11 +571,73 @@ void TstDiscovery::mainWindowDiscoversTokens()
     QCOMPARE(form.state().currentToken, 1);
     QCOMPARE(listColumn(lv, 1).value(3), serialOf(1));
 
-    // The refresh button finds them again and goes back to the first.
+    // The refresh button finds them again and stays with the token the user was on.
     form.findChild<QAction*>(QStringLiteral("AcFindKeyRefresh"))->trigger();
     QX_TRY_COMPARE(refreshes.count(), 2);
+    QCOMPARE(form.state().currentToken, 1);
+    QCOMPARE(tv->currentItem(), root->child(1));
+    QCOMPARE(listColumn(lv, 1).value(3), serialOf(1));
+}
+
+// Plugging and pulling other tokens keeps the user's token, its page and what was typed there;
+// losing the token, or choosing another, empties every masked field.
+void TstDiscovery::hotPlugKeepsTheUsersPlace()
+{
+    QVERIFY(TokenCtl::create(serialOf(0), {QStringLiteral("--label"), QStringLiteral("First")}));
+    QVERIFY(TokenCtl::create(serialOf(2), {QStringLiteral("--label"), QStringLiteral("Third")}));
+    QVERIFY(TokenCtl::create(
+        serialOf(1), {QStringLiteral("--label"), QStringLiteral("Second"), QStringLiteral("--unplugged")}));
+    TMainForm form;
+    form.state().timings = testTimings();
+    QSignalSpy refreshes(form.discovery(), &TDiscovery::refreshed);
+    form.show();
+    QX_TRY_COMPARE(refreshes.count(), 1);
+    auto* tv = form.findChild<QTreeWidget*>(QStringLiteral("tv"));
+    auto* rpc = form.findChild<QStackedWidget*>(QStringLiteral("RPC"));
+    auto* pin = form.findChild<QLineEdit*>(QStringLiteral("edtUPIN"));
+    QVERIFY(pin);
+    auto nodeOf = [tv](const QString& label) -> QTreeWidgetItem* {
+        QTreeWidgetItem* root = tv->topLevelItem(0);
+        for (int i = 0; i < root->childCount(); ++i) {
+            if (root->child(i)->text(0) == label)
+                return root->child(i);
+        }
+        return nullptr;
+    };
+    auto currentSerial = [&form] {
+        return form.state().TokenInfoTable[size_t(form.state().currentToken)].SerialNumber;
+    };
+
+    // The certificates node of "Third" asks for its PIN; the user starts typing.
+    tv->setCurrentItem(nodeOf(QStringLiteral("Third"))->child(2));
+    QWidget* loginPage = rpc->currentWidget();
+    QCOMPARE(loginPage, form.page(PageId::Login));
+    QTest::keyClicks(pin, QStringLiteral("1234"));
+
+    QVERIFY(TokenCtl::plug(serialOf(1)));
+    QX_TRY_COMPARE(refreshes.count(), 2);
+    QCOMPARE(tv->topLevelItem(0)->childCount(), 3);
+    QCOMPARE(currentSerial(), serialOf(2));
+    QCOMPARE(tv->currentItem(), nodeOf(QStringLiteral("Third"))->child(2));
+    QCOMPARE(rpc->currentWidget(), loginPage);
+    QCOMPARE(pin->text(), QStringLiteral("1234"));
+
+    QVERIFY(TokenCtl::pull(serialOf(0)));
+    QX_TRY_COMPARE(refreshes.count(), 3);
+    QCOMPARE(currentSerial(), serialOf(2));
+    QCOMPARE(pin->text(), QStringLiteral("1234"));
+
+    // Choosing another token empties the field.
+    tv->setCurrentItem(nodeOf(QStringLiteral("Second"))->child(2));
+    QVERIFY(pin->text().isEmpty());
+
+    // So does losing the token: the first token and its properties are shown.
+    QTest::keyClicks(pin, QStringLiteral("5678"));
+    QVERIFY(TokenCtl::pull(serialOf(1)));
+    QX_TRY_COMPARE(refreshes.count(), 4);
     QCOMPARE(form.state().currentToken, 0);
-    QCOMPARE(listColumn(lv, 1).value(3), serialOf(0));
+    QCOMPARE(rpc->currentWidget(), form.page(PageId::KeyInfo));
+    QVERIFY(pin->text().isEmpty());
 }
 
 QTEST_MAIN(TstDiscovery)
