@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the demo need; does nothing when all are present.
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-      qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libssl-dev openssl libudev-dev
+      qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl1-mesa-dev libssl-dev openssl libudev-dev
       fonts-noto-cjk xvfb xauth x11-apps imagemagick)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -362,20 +362,7 @@ QImage banner()
     p.rotate(-12);
     drawToken(p, QRectF(0, 0, 70, 36), QColor(0x22, 0x22, 0x2a));
     p.restore();
-    // The name.
-    QFont title(QStringLiteral("Noto Sans CJK SC"));
-    title.setPixelSize(30);
-    title.setBold(true);
-    p.setFont(title);
-    p.setPen(QColor(0, 0, 0, 90));
-    p.drawText(QPointF(26, 45), QStringLiteral("QX4100 PKI"));
-    p.setPen(Qt::white);
-    p.drawText(QPointF(24, 43), QStringLiteral("QX4100 PKI"));
-    QFont sub(QStringLiteral("Noto Sans CJK SC"));
-    sub.setPixelSize(14);
-    p.setFont(sub);
-    p.setPen(QColor(0xdd, 0xee, 0xff));
-    p.drawText(QPointF(26, 68), QStringLiteral("USBKey \u8bc1\u4e66\u4e0e\u53e3\u4ee4\u7ba1\u7406  \u00b7  Vostrel zKeyra"));
+    // The name and the subtitle are drawn by the window in the user's language.
     return img;
 }
 

@@ -9,7 +9,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QLibraryInfo>
+#include <QPointer>
+#include <QTranslator>
+
 #include <QThread>
+#include <memory>
 
 namespace StartUp {
 
@@ -76,7 +81,27 @@ int loadLanguage()
     const int languageId =
         SettingsFile::readLanguageId(AppPaths::settingsDir() + QLatin1String(SettingsFile::FileName));
     ResStrs::load(languageFilePath(languageId));
+    loadQtTranslations(languageId);
     return languageId;
+}
+
+bool loadQtTranslations(int languageId)
+{
+    static QPointer<QTranslator> installed;
+    auto* app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    delete installed;
+    if (languageId == 1033)
+        return false;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    // The application owns it from here; a later language change deletes it, which uninstalls it.
+    translator->setParent(app);
+    QCoreApplication::installTranslator(translator.get());
+    installed = translator.release();
+    return true;
 }
 
 bool restoreRunningInstance(quint32 id, const TTimings& timings)

@@ -29,8 +29,13 @@ struct CommandLine
 };
 CommandLine parseCommandLine(const QStringList& arguments);
 
+// Qt's own texts (standard buttons, file dialogs) in the tool's language: Chinese for every
+// identifier but 1033. True when a translation was installed; English needs none.
+bool loadQtTranslations(int languageId);
+
 // Reads the language identifier from the settings directory's MgrConfig.ini (0 when that fails)
-// and loads the matching language file; a missing file keeps the built-in texts.
+// and loads the matching language file (a missing file keeps the built-in texts) and Qt's own
+// translations for it.
 int loadLanguage();
 
 // Asks the instance with id `id` to restore its window. An instance that is still starting may not

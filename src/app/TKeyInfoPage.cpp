@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 TKeyInfoPage::TKeyInfoPage(TProgramState& state, QWidget* parent)
-    : TPage(state, parent), m_lv(PageWidgets::reportList(this, "lv", 150, 245))
+    : TPage(state, parent), m_lv(PageWidgets::reportList(this, "lv", 170, 225))
 {
     setObjectName(QStringLiteral("TabSheet1"));
 

@@ -1,5 +1,6 @@
 #include "TMainForm.h"
 
+#include "app/BannerPicture.h"
 #include "app/PageTable.h"
 #include "app/TDiscovery.h"
 #include "app/TKeyInfoPage.h"
@@ -20,6 +21,7 @@
 #include "settings/SettingsFile.h"
 #include "sysinfo/TSystemInfoPage.h"
 #include "ui/PageWidgets.h"
+#include "ui/TElidedToolTips.h"
 #include "ui/TPage.h"
 
 #include <QAction>
@@ -133,6 +135,7 @@ void TMainForm::buildFrame()
     m_image1->setGeometry(0, 0, ClientWidth, BannerHeight);
 
     m_tv = new QTreeWidget(client);
+    TElidedToolTips::install(m_tv);
     m_tv->setObjectName(QStringLiteral("tv"));
     m_tv->setGeometry(0, BannerHeight, TreeWidth, ClientHeight - BannerHeight);
     m_tv->setHeaderHidden(true);
@@ -226,8 +229,9 @@ void TMainForm::buildRoots()
 void TMainForm::loadBanner()
 {
     const QString path = AppPaths::applicationDir() + QStringLiteral("res/") + ResStrs::text("P_topImg");
-    if (QFileInfo(path).isFile())
-        m_image1->setPixmap(QPixmap(path));
+    const QPixmap picture = QFileInfo(path).isFile() ? QPixmap(path) : QPixmap();
+    m_image1->setPixmap(BannerPicture(picture, m_image1->size(), ResStrs::text("Banner_Title"),
+                                      ResStrs::text("Banner_Subtitle")));
 }
 
 void TMainForm::startMonitor()

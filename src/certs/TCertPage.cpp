@@ -14,6 +14,7 @@
 #include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
+#include "ui/TElidedToolTips.h"
 #include "ui/TProgramState.h"
 
 #include <QAction>
@@ -91,6 +92,7 @@ TCertPage::TCertPage(TProgramState& state, QWidget* parent)
       m_pmCertInfo(new QMenu(this)), m_regCert(new QTimer(this)), m_import(new TCertImport(state, this)),
       m_cert(std::make_unique<TQ7CertInfo>())
 {
+    TElidedToolTips::install(m_tvCert);
     setObjectName(QStringLiteral("TabSheet5"));
     // Certificates this window opens are shown in its own viewer, in the catalog's language.
     CerMgrApis::SetCertificateViewer(&TCertViewer::showModal);

@@ -29,7 +29,8 @@ TIsoPage::TIsoPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
     auto* browse = new QToolButton(pathField);
     browse->setObjectName(QStringLiteral("edtPathButton"));
     browse->setText(QStringLiteral("…"));
-    browse->setFixedWidth(15);
+    // Narrow, yet never narrower than its own three dots.
+    browse->setFixedWidth(qMax(15, browse->sizeHint().width()));
     auto* pathRow = new QHBoxLayout(pathField);
     pathRow->setContentsMargins(0, 0, 0, 0);
     pathRow->setSpacing(0);

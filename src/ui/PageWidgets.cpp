@@ -1,6 +1,7 @@
 #include "PageWidgets.h"
 
 #include "ui/TActionButton.h"
+#include "ui/TElidedToolTips.h"
 #include "ui/TMaskedEditStyle.h"
 
 #include <QAction>
@@ -71,6 +72,7 @@ QTableWidget* reportList(QWidget* parent, const char* name, int width1, int widt
     list->horizontalHeader()->setHighlightSections(false);
     list->setColumnWidth(0, width1);
     list->setColumnWidth(1, width2);
+    TElidedToolTips::install(list);
     return list;
 }
 

@@ -85,12 +85,24 @@ private Q_SLOTS:
         QVERIFY(form.windowTitle().startsWith(ResStrs::text("P_Caption") + QStringLiteral("  V")));
     }
 
-    void missingBannerLeavesTheImageEmpty()
+    // The banner's words come from the catalog, drawn over the picture or, without it, over a plain
+    // background: the banner always speaks the window's language.
+    void bannerTextFollowsTheCatalog()
     {
         TestEnv env;
+        auto banner = [] {
+            TMainForm form;
+            return form.findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().toImage();
+        };
+        const QImage chinese = banner();
+        QVERIFY(!chinese.isNull());
+        ResStrs::load(env.appDir() + QStringLiteral("Languages/EN_1033.lng"));
+        const QImage english = banner();
+        QCOMPARE(english.size(), chinese.size());
+        QVERIFY(english != chinese);
         QVERIFY(QFile::remove(env.appDir() + QStringLiteral("res/top_img.jpg")));
-        TMainForm form;
-        QVERIFY(form.findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().isNull());
+        QVERIFY(!banner().isNull());
+        ResStrs::resetToDefaults();
     }
 
     void roots()

@@ -7,9 +7,11 @@
 #include "settings/SettingsFile.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QSharedMemory>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -91,7 +93,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("rootText");
         QTest::newRow("no settings file: Chinese") << QByteArray() << 0 << QStringLiteral("USBKey列表");
         QTest::newRow("1033: English")
-            << settingsWithLanguage("1033") << 1033 << QStringLiteral("USBKey list");
+            << settingsWithLanguage("1033") << 1033 << QStringLiteral("USB keys");
         QTest::newRow("2052: Chinese")
             << settingsWithLanguage("2052") << 2052 << QStringLiteral("USBKey列表");
         QTest::newRow("1041: Chinese")
@@ -111,6 +113,10 @@ private Q_SLOTS:
             writeSettings(env, settings);
         QCOMPARE(StartUp::loadLanguage(), languageId);
         QCOMPARE(ResStrs::text("Main_Form_Treeview"), rootText);
+        // Qt's standard buttons speak the same language.
+        QString ok = QDialogButtonBox(QDialogButtonBox::Ok).button(QDialogButtonBox::Ok)->text();
+        QCOMPARE(ok.remove(QLatin1Char('&')),
+                 languageId == 1033 ? QStringLiteral("OK") : QStringLiteral("确定"));
     }
 
     void commandLine_data()

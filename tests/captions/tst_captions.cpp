@@ -93,6 +93,39 @@ void writeLanguageFile(const QString& path, const QByteArray& entries)
 
 } // namespace
 
+// Visible labels and buttons under `root` whose caption needs more room than they have and that do
+// not show it whole as their tooltip.
+QStringList cutCaptions(QWidget* root)
+{
+    QStringList cut;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (!w->isVisible())
+            continue;
+        QString text;
+        int room = 0;
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            if (label->wordWrap() || label->text().isEmpty())
+                continue;
+            text = label->text();
+            room = label->contentsRect().width() - 2 * label->margin() - 2 * label->indent();
+            int needed = 0;
+            for (const QString& line : text.split(QLatin1Char('\n')))
+                needed = qMax(needed, label->fontMetrics().horizontalAdvance(line));
+            if (needed <= room)
+                continue;
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            text = button->text();
+            if (text.isEmpty() || button->sizeHint().width() <= button->width())
+                continue;
+        } else {
+            continue;
+        }
+        if (w->toolTip().remove(QLatin1Char('&')) != QString(text).remove(QLatin1Char('&')))
+            cut << w->objectName() + QLatin1Char('=') + text;
+    }
+    return cut;
+}
+
 class TestCaptions : public QObject
 {
     Q_OBJECT
@@ -132,7 +165,7 @@ private Q_SLOTS:
         QTest::newRow("set label") << "" << "AcSetKeyName" << -1 << "修改";
         QTest::newRow("delete cert") << "" << "AcDelCert" << -1 << "删除证书";
         QTest::newRow("challenge") << "" << "AcRequest" << -1 << "生成";
-        QTest::newRow("en login prompt") << "EN_1033.lng" << "Label14" << -1 << "You are logging in to the USBKey:";
+        QTest::newRow("en login prompt") << "EN_1033.lng" << "Label14" << -1 << "You are logging in to the USB key:";
         QTest::newRow("en PIN prompt") << "EN_1033.lng" << "RzLabel1" << -1 << "PIN:";
         QTest::newRow("en old SO PIN") << "EN_1033.lng" << "LAdmin_Old_SOPIN" << -1 << "Current SO PIN:";
         QTest::newRow("en challenge") << "EN_1033.lng" << "Label44" << -1 << "Challenge:";
@@ -309,6 +342,42 @@ private Q_SLOTS:
         TMainForm form;
         QCOMPARE(form.windowTitle(), QStringLiteral("PKI管理工具     V") + QStringLiteral(QX_VERSION_STRING));
         QCOMPARE(form.font().pointSize(), 9);
+    }
+
+    // Every caption of every page fits its control in both languages, or shows itself whole as
+    // the control's tooltip.
+    void captionsFitOrShowWhole_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("Chinese") << "CHS_2052.lng";
+        QTest::newRow("English") << "EN_1033.lng";
+    }
+    void captionsFitOrShowWhole()
+    {
+        QFETCH(QString, language);
+        TestEnv env;
+        ResStrs::load(env.appDir() + "Languages/" + language);
+        TMainForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* pages = form.findChild<QStackedWidget*>(QStringLiteral("RPC"));
+        QStringList cut;
+        for (int i = 0; i < pages->count(); ++i) {
+            pages->setCurrentIndex(i);
+            QWidget* page = pages->currentWidget();
+            // Inner tab pages are shown one after the other as well.
+            for (QTabWidget* tabs : page->findChildren<QTabWidget*>()) {
+                for (int t = 0; t < tabs->count(); ++t) {
+                    tabs->setCurrentIndex(t);
+                    QCoreApplication::processEvents();
+                    cut << cutCaptions(tabs->widget(t));
+                }
+            }
+            QCoreApplication::processEvents();
+            cut << cutCaptions(page);
+        }
+        cut.removeDuplicates();
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
     }
 
     void pictures_data()

@@ -12,16 +12,20 @@
 #include "app/USBPIDUnit.h"
 #include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "ui/TElidedToolTips.h"
 #include "ui/TPage.h"
 
 #include <QAction>
 #include <QDialog>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 
 #include <memory>
@@ -84,6 +88,7 @@ private Q_SLOTS:
     void fingerprintRows();
     void mainWindowDiscoversTokens();
     void hotPlugKeepsTheUsersPlace();
+    void englishTextsFitOrShowWhole();
 
 private:
     // Makes the window, starts the library the way the first showing does and waits for its refresh.
@@ -222,15 +227,15 @@ void TstDiscovery::keyInformationList_data()
                                             QStringLiteral("固件版本")}
                              << zh;
     QTest::newRow("English") << QStringLiteral("EN_1033.lng")
-                             << QStringList{QStringLiteral("USBKey name"),
+                             << QStringList{QStringLiteral("USB key name"),
                                             QStringLiteral("Manufacturer"),
                                             QStringLiteral("Model"),
                                             QStringLiteral("Serial number"),
                                             QStringLiteral("Maximum PIN length"),
                                             QStringLiteral("Minimum PIN length"),
                                             QStringLiteral("Maximum attempts"),
-                                            QStringLiteral("USBKey PIN attempts left"),
-                                            QStringLiteral("USBKey PIN locked"),
+                                            QStringLiteral("PIN attempts left"),
+                                            QStringLiteral("PIN locked"),
                                             QStringLiteral("Total space"),
                                             QStringLiteral("Free space"),
                                             QStringLiteral("Hardware version"),
@@ -638,6 +643,50 @@ void TstDiscovery::hotPlugKeepsTheUsersPlace()
     QCOMPARE(form.state().currentToken, 0);
     QCOMPARE(rpc->currentWidget(), form.page(PageId::KeyInfo));
     QVERIFY(pin->text().isEmpty());
+}
+
+// In English every node of the tree and every cell of the key information list is shown whole; a
+// text that cannot be (a long token label) shows itself whole as the tooltip.
+void TstDiscovery::englishTextsFitOrShowWhole()
+{
+    ResStrs::load(m_env->appDir() + QStringLiteral("Languages/EN_1033.lng"));
+    const QString longLabel = QStringLiteral("Finance department signing key 7");
+    QVERIFY(
+        TokenCtl::create(serialOf(0), {QStringLiteral("--finger"), QStringLiteral("--label"), longLabel}));
+    TSkfBinding skf(QStringLiteral(SKF_LIBRARY_DIR "/"));
+    TMainForm form;
+    form.state().timings = testTimings();
+    form.state().skf = &skf;
+    QSignalSpy refreshes(form.discovery(), &TDiscovery::refreshed);
+    form.show();
+    QX_TRY_COMPARE(refreshes.count(), 1);
+    auto* tv = form.findChild<QTreeWidget*>(QStringLiteral("tv"));
+    auto* lv = form.findChild<QTableWidget*>(QStringLiteral("lv"));
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QStringList cut;
+    QTreeWidgetItemIterator it(tv);
+    int nodes = 0;
+    for (; *it; ++it, ++nodes) {
+        const QString text = TElidedToolTips::cutText(tv, tv->indexFromItem(*it));
+        if (!text.isEmpty())
+            cut << text;
+    }
+    QCOMPARE(nodes, 9);
+    QCOMPARE(cut, QStringList{longLabel});
+    for (int r = 0; r < lv->rowCount(); ++r) {
+        for (int c = 0; c < 2; ++c) {
+            const QString text = TElidedToolTips::cutText(lv, lv->model()->index(r, c));
+            QVERIFY2(text.isEmpty() || text == longLabel, qPrintable(text));
+        }
+    }
+
+    // Hovering the cut label shows it whole.
+    QTreeWidgetItem* token = tv->topLevelItem(0)->child(0);
+    const QRect rect = tv->visualItemRect(token);
+    QHelpEvent help(QEvent::ToolTip, rect.center(), tv->viewport()->mapToGlobal(rect.center()));
+    QApplication::sendEvent(tv->viewport(), &help);
+    QX_TRY_COMPARE(QToolTip::text(), longLabel);
 }
 
 QTEST_MAIN(TstDiscovery)

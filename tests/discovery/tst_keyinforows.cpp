@@ -88,15 +88,15 @@ void TstKeyInfoRows::tokenRows_data()
     QTest::newRow("Chinese, unlocked") << QString() << 0 << chinese("未锁死");
     QTest::newRow("Chinese, locked") << QString() << 1 << chinese("已锁死");
     QTest::newRow("English, locked") << QStringLiteral("EN_1033.lng") << 1
-                                     << pairs({{"USBKey name", "张三的 Key"},
+                                     << pairs({{"USB key name", "张三的 Key"},
                                                {"Manufacturer", "Vostrel"},
                                                {"Model", "QX4100"},
                                                {"Serial number", "QX41000000000001"},
                                                {"Maximum PIN length", "16"},
                                                {"Minimum PIN length", "6"},
                                                {"Maximum attempts", "10"},
-                                               {"USBKey PIN attempts left", "7"},
-                                               {"USBKey PIN locked", "Locked"},
+                                               {"PIN attempts left", "7"},
+                                               {"PIN locked", "Locked"},
                                                {"Total space", "128 KB"},
                                                {"Free space", "0.98 MB"},
                                                {"Hardware version", "1.02"},
@@ -126,8 +126,8 @@ void TstKeyInfoRows::fingerRows_data()
     QTest::newRow("Chinese, no application")
         << QString() << quint32(0x0A00002E) << pairs({{"指纹状态", "指纹未初始化"}});
     QTest::newRow("English, read") << QStringLiteral("EN_1033.lng") << quint32(0)
-                                   << pairs({{"User fingerprint attempts left", "5"},
-                                             {"User fingerprints enrolled", "2"}});
+                                   << pairs({{"Fingerprint attempts left", "5"},
+                                             {"Fingerprints enrolled", "2"}});
     QTest::newRow("English, entry missing")
         << QStringLiteral("EN_1033.lng") << quint32(0x0EEEEEEE)
         << pairs({{"Fingerprint state", "Fingerprints are not initialized"}});

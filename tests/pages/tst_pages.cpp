@@ -293,24 +293,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("list");
+        QTest::addColumn<int>("width1");
         QTest::addColumn<int>("width2");
 
         // clang-format off
-        QTest::newRow("key information") << "TabSheet1" << "lv" << 245;
-        QTest::newRow("system report") << "TabSheet6" << "LVSystemInfo" << 240;
+        // The key information list's field column fits the longest English field name.
+        QTest::newRow("key information") << "TabSheet1" << "lv" << 170 << 225;
+        QTest::newRow("system report") << "TabSheet6" << "LVSystemInfo" << 150 << 240;
         // clang-format on
     }
     void reportLists()
     {
         QFETCH(QString, page);
         QFETCH(QString, list);
+        QFETCH(int, width1);
         QFETCH(int, width2);
 
         PageHost host;
         auto* lv = host.page(page)->findChild<QTableWidget*>(list);
         QVERIFY(lv);
         QCOMPARE(lv->columnCount(), 2);
-        QCOMPARE(lv->columnWidth(0), 150);
+        QCOMPARE(lv->columnWidth(0), width1);
         QCOMPARE(lv->columnWidth(1), width2);
         QVERIFY(lv->showGrid());
         QCOMPARE(lv->selectionBehavior(), QAbstractItemView::SelectRows);
