@@ -1,0 +1,11 @@
+# Install rules. `cmake --install build --prefix /opt/x` gives
+#   bin/qx4100mgr, bin/tokenctl
+#   <libdir>/qx4100/libTokenMgr.so.N, zkeyra_qx4100.so      found through $ORIGIN, not LD_LIBRARY_PATH
+#   share/qx4100/Languages/, share/qx4100/res/
+
+set_target_properties(qx4100mgr PROPERTIES INSTALL_RPATH "$ORIGIN/${QX_REL_LIBDIR}")
+install(TARGETS qx4100mgr tokenctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The token manager library is private to the tool: no development link, no header.
+install(TARGETS TokenMgr LIBRARY DESTINATION ${QX_INSTALL_LIBDIR} NAMELINK_SKIP)
+install(TARGETS zkeyra_qx4100 LIBRARY DESTINATION ${QX_INSTALL_LIBDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/Languages ${CMAKE_SOURCE_DIR}/res DESTINATION ${QX_INSTALL_DATADIR})
