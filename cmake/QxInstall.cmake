@@ -1,7 +1,9 @@
-# Install rules. `cmake --install build --prefix /opt/x` gives
+# Install rules and the Debian package. `cmake --install build --prefix /opt/x` gives
 #   bin/qx4100mgr, bin/tokenctl
 #   <libdir>/qx4100/libTokenMgr.so.N, zkeyra_qx4100.so      found through $ORIGIN, not LD_LIBRARY_PATH
 #   share/qx4100/Languages/, share/qx4100/res/
+#   share/applications, share/metainfo, share/icons/hicolor  desktop integration
+set(QX_APP_ID com.vostrel.qx4100mgr)
 
 set_target_properties(qx4100mgr PROPERTIES INSTALL_RPATH "$ORIGIN/${QX_REL_LIBDIR}")
 install(TARGETS qx4100mgr tokenctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -9,3 +11,11 @@ install(TARGETS qx4100mgr tokenctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS TokenMgr LIBRARY DESTINATION ${QX_INSTALL_LIBDIR} NAMELINK_SKIP)
 install(TARGETS zkeyra_qx4100 LIBRARY DESTINATION ${QX_INSTALL_LIBDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/Languages ${CMAKE_SOURCE_DIR}/res DESTINATION ${QX_INSTALL_DATADIR})
+
+install(FILES ${CMAKE_SOURCE_DIR}/desktop/${QX_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/desktop/${QX_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+file(GLOB qx_icon_sizes RELATIVE ${CMAKE_SOURCE_DIR}/desktop/icons ${CMAKE_SOURCE_DIR}/desktop/icons/*)
+foreach(size IN LISTS qx_icon_sizes)
+    install(FILES ${CMAKE_SOURCE_DIR}/desktop/icons/${size}/${QX_APP_ID}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}/apps)
+endforeach()
