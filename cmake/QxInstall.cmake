@@ -19,3 +19,22 @@ foreach(size IN LISTS qx_icon_sizes)
     install(FILES ${CMAKE_SOURCE_DIR}/desktop/icons/${size}/${QX_APP_ID}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}/apps)
 endforeach()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME qx4100mgr)
+set(CPACK_PACKAGE_VENDOR Vostrel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Manager for QX4100 USB PKI security tokens")
+set(CPACK_PACKAGE_DESCRIPTION "Lists plugged-in tokens and shows their properties, logs in with the PIN,
+manages key containers and certificates, changes PINs and labels, unlocks
+blocked PINs and manages fingerprints. Works on virtual tokens with tokenctl.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Vostrel <support@vostrel.example>")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# Dependencies come from the binaries; the tool's own libraries are found in the package itself.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+include(CPack)
