@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Redraws the banner, the about picture and the navigation tree's image strip into res/.
+# Redraws the banner, the about picture and the navigation tree's image strip into res/, and the
+# tool's icon at the icon theme's sizes into desktop/icons/.
 # The outputs are committed; run this only after changing the drawing code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,4 +8,4 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake -S scripts/pictures -B "$work" -G Ninja >/dev/null
 cmake --build "$work" >/dev/null
-QT_QPA_PLATFORM=offscreen "$work/make_pictures" res
+QT_QPA_PLATFORM=offscreen "$work/make_pictures" res desktop/icons

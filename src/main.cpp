@@ -29,14 +29,16 @@ int main(int argc, char** argv)
         return commandLine.exitCode;
     }
 
-    // Module initialisation: the SKF device library first (it needs the executable's directory,
-    // known before the application object exists), then the single-instance slot.
+    // Module initialisation: the SKF device library first (it needs the tool's library folder,
+    // known from the executable's directory before the application object exists), then the
+    // single-instance slot.
     QFileInfo executable(QStringLiteral("/proc/self/exe"));
     if (!executable.exists())
         executable = QFileInfo(QString::fromLocal8Bit(argv[0]));
-    TSkfBinding skf(executable.canonicalFilePath().isEmpty()
-                        ? executable.absolutePath() + QLatin1Char('/')
-                        : QFileInfo(executable.canonicalFilePath()).absolutePath() + QLatin1Char('/'));
+    const QString executableDir = executable.canonicalFilePath().isEmpty()
+                                      ? executable.absolutePath()
+                                      : QFileInfo(executable.canonicalFilePath()).absolutePath();
+    TSkfBinding skf(AppPaths::dirsForExecutableDir(executableDir).library);
     HollinRunOnce runOnce;
 
     QApplication app(argc, argv);

@@ -404,6 +404,35 @@ QImage aboutPicture()
     return img;
 }
 
+// The tool's icon at `size` pixels: a token with a padlock on a blue rounded square, drawn on a
+// 256-unit canvas so every size comes from the same drawing.
+QImage appIcon(int size)
+{
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
+    QLinearGradient back(0, 16, 0, 240);
+    back.setColorAt(0, kBlue.lighter(125));
+    back.setColorAt(1, kDarkBlue);
+    p.setPen(Qt::NoPen);
+    p.setBrush(back);
+    p.drawRoundedRect(QRectF(16, 16, 224, 224), 44, 44);
+    p.save();
+    p.translate(128, 128);
+    p.rotate(-35);
+    drawToken(p, QRectF(-92, -34, 150, 68), kGold);
+    p.restore();
+    // The padlock of the tree strip, scaled up into the lower right corner.
+    p.save();
+    p.translate(132, 124);
+    p.scale(7.0, 7.0);
+    drawPadlock(p, false, kGreen);
+    p.restore();
+    return img;
+}
+
 bool save(const QImage& img, const QString& path, const char* format, int quality = -1)
 {
     if (!img.save(path, format, quality)) {
@@ -425,5 +454,15 @@ int main(int argc, char** argv)
     const bool ok = save(strip, out + QStringLiteral("/tree_images.png"), "PNG") &&
                     save(banner(), out + QStringLiteral("/top_img.jpg"), "JPG", 92) &&
                     save(aboutPicture(), out + QStringLiteral("/GS.jpg"), "JPG", 92);
-    return ok ? 0 : 1;
+    if (!ok || argc < 3)
+        return ok ? 0 : 1;
+    // The icon theme's sizes, one folder each: <dir>/<n>x<n>/com.vostrel.qx4100mgr.png
+    const QString icons = QString::fromLocal8Bit(argv[2]);
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = icons + QStringLiteral("/%1x%1").arg(size);
+        QDir().mkpath(dir);
+        if (!save(appIcon(size), dir + QStringLiteral("/com.vostrel.qx4100mgr.png"), "PNG"))
+            return 1;
+    }
+    return 0;
 }

@@ -40,7 +40,8 @@ QTreeWidgetItem* certificatesNode(TMainForm& form)
 int main(int argc, char** argv)
 {
     const QFileInfo executable(QStringLiteral("/proc/self/exe"));
-    TSkfBinding skf(QFileInfo(executable.canonicalFilePath()).absolutePath() + QLatin1Char('/'));
+    TSkfBinding skf(
+        AppPaths::dirsForExecutableDir(QFileInfo(executable.canonicalFilePath()).absolutePath()).library);
     QApplication app(argc, argv);
     QTextStream err(stderr);
     if (app.arguments().size() != 2) {
