@@ -153,7 +153,7 @@ private Q_SLOTS:
         AppPaths::setApplicationDir(dirs.data);
         ResStrs::resetToDefaults();
         QCOMPARE(StartUp::loadLanguage(), 1033);
-        QCOMPARE(ResStrs::text("Main_Form_Treeview"), QStringLiteral("USBKey list"));
+        QCOMPARE(ResStrs::text("Main_Form_Treeview"), QStringLiteral("USB keys"));
         TSkfBinding skf(dirs.library);
         QVERIFY(skf.isLoaded());
         QCOMPARE(skf.libraryPath(), m_libDir + QStringLiteral("zkeyra_qx4100.so"));
