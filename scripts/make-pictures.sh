@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Redraws the banner, the about picture and the navigation tree's image strip into res/.
+# Redraws the banner, the about picture, the navigation tree's image strip and the fingerprint
+# pictures into res/.
 # The outputs are committed; run this only after changing the drawing code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,3 +9,6 @@ trap 'rm -rf "$work"' EXIT
 cmake -S scripts/pictures -B "$work" -G Ninja >/dev/null
 cmake --build "$work" >/dev/null
 QT_QPA_PLATFORM=offscreen "$work/make_pictures" res
+# Qt writes no GIF: ImageMagick joins the fingerprint frames into the looping animation.
+convert -delay 10 -loop 0 res/finger_frame*.png res/finger.gif
+rm -f res/finger_frame*.png
