@@ -11,6 +11,7 @@
 #include <QRadialGradient>
 #include <QtMath>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -433,6 +434,112 @@ QImage appIcon(int size)
     return img;
 }
 
+// Two open hands seen from the back, fingertips up, sized for the fingerprint page (392 x 253). The
+// fingertips sit under the ten finger buttons: x = 14, 49, 82, 116, 155 (left little finger to left
+// thumb) and 220, 256, 292, 326, 360 (right thumb to right little finger), all near y = 33.
+QImage handsPicture()
+{
+    QImage img(392, 253, QImage::Format_ARGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor skin(0xf3, 0xd2, 0xb3);
+    const QColor edge(0xb0, 0x80, 0x60);
+    p.setPen(QPen(edge, 2));
+    p.setBrush(skin);
+    const int tips[10] = {14, 49, 82, 116, 155, 220, 256, 292, 326, 360};
+    const int bases[10] = {40, 62, 86, 110, 150, 242, 282, 306, 330, 352};
+    const int lengths[10] = {95, 120, 130, 120, 110, 110, 120, 130, 120, 95};
+    for (int hand = 0; hand < 2; ++hand) {
+        QPainterPath shape;
+        shape.setFillRule(Qt::WindingFill);
+        for (int k = 0; k < 5; ++k) {
+            const int i = hand * 5 + k;
+            QPainterPath finger;
+            finger.addRoundedRect(QRectF(-14, 0, 28, 26 + lengths[i]), 14, 14);
+            QTransform t;
+            const QPointF tip(tips[i], 20);
+            const QPointF base(bases[i], 20 + 26 + lengths[i] + 40);
+            t.translate(tip.x(), tip.y());
+            t.rotate(qRadiansToDegrees(std::atan2(-(base.x() - tip.x()), base.y() - tip.y())));
+            shape.addPath(t.map(finger));
+        }
+        QPainterPath palm;
+        palm.addRoundedRect(QRectF(hand == 0 ? 8 : 214, 140, 170, 110), 40, 40);
+        shape.addPath(palm);
+        p.drawPath(shape.simplified());
+    }
+    // Nails, so that the fingertips read as tips.
+    p.setPen(QPen(edge.lighter(120), 1));
+    p.setBrush(QColor(0xfb, 0xe8, 0xdc));
+    for (int i = 0; i < 10; ++i)
+        p.drawRoundedRect(QRectF(tips[i] - 8, 26, 16, 16), 6, 6);
+    return img;
+}
+
+// The page's two finger marks, 32 x 32 side by side: an enrolled finger (a blue fingerprint in a ring)
+// and the finger just matched (a green tick over it).
+QImage fingerMarks()
+{
+    QImage img(64, 32, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int k = 0; k < 2; ++k) {
+        const QColor colour = k == 0 ? kBlue : kGreen;
+        p.save();
+        p.translate(32 * k, 0);
+        p.setPen(QPen(colour, 2));
+        p.setBrush(QColor(255, 255, 255, 220));
+        p.drawEllipse(QRectF(2, 2, 28, 28));
+        p.translate(4, 4);
+        p.scale(1.5, 1.5);
+        drawFingerprint(p, colour);
+        p.restore();
+        if (k == 1) {
+            p.setPen(QPen(kGreen.darker(130), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawPolyline(QPolygonF({QPointF(40, 17), QPointF(46, 24), QPointF(58, 8)}));
+        }
+    }
+    return img;
+}
+
+// A large fingerprint, 108 x 111, for the dialogs; `lit` of 0..1 lights the ridges from the centre.
+QImage fingerprintPicture(qreal lit, const QColor& colour)
+{
+    QImage img(108, 111, QImage::Format_ARGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(54, 58);
+    for (int i = 0; i < 11; ++i) {
+        const qreal r = 4 + i * 4.2;
+        const bool on = i <= lit * 11;
+        p.setPen(QPen(on ? colour : QColor(0xc8, 0xcc, 0xd0), 2.4, Qt::SolidLine, Qt::RoundCap));
+        p.drawArc(QRectF(-r * 0.85, -r, 1.7 * r, 2 * r), (-20 + i * 4) * 16, (220 - i * 6) * 16);
+    }
+    return img;
+}
+
+// The success and failure pictures: the fingerprint with a green tick or a red cross.
+QImage outcomePicture(bool success)
+{
+    QImage img = fingerprintPicture(1, success ? kGreen : kRed);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(success ? kGreen : kRed);
+    p.drawEllipse(QRectF(66, 70, 38, 38));
+    p.setPen(QPen(Qt::white, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (success) {
+        p.drawPolyline(QPolygonF({QPointF(75, 89), QPointF(82, 97), QPointF(95, 80)}));
+    } else {
+        p.drawLine(QPointF(77, 81), QPointF(93, 97));
+        p.drawLine(QPointF(93, 81), QPointF(77, 97));
+    }
+    return img;
+}
+
 bool save(const QImage& img, const QString& path, const char* format, int quality = -1)
 {
     if (!img.save(path, format, quality)) {
@@ -453,9 +560,18 @@ int main(int argc, char** argv)
     const QImage strip = treeStrip();
     const bool ok = save(strip, out + QStringLiteral("/tree_images.png"), "PNG") &&
                     save(banner(), out + QStringLiteral("/top_img.jpg"), "JPG", 92) &&
-                    save(aboutPicture(), out + QStringLiteral("/GS.jpg"), "JPG", 92);
-    if (!ok || argc < 3)
-        return ok ? 0 : 1;
+                    save(aboutPicture(), out + QStringLiteral("/GS.jpg"), "JPG", 92) &&
+                    save(handsPicture(), out + QStringLiteral("/finger_hands.png"), "PNG") &&
+                    save(fingerMarks(), out + QStringLiteral("/finger_marks.png"), "PNG") &&
+                    save(outcomePicture(true), out + QStringLiteral("/finger_ok.png"), "PNG") &&
+                    save(outcomePicture(false), out + QStringLiteral("/finger_error.png"), "PNG");
+    // The frames of the animated fingerprint; the script joins them into a GIF.
+    bool frames = ok;
+    for (int i = 0; frames && i < 12; ++i)
+        frames = save(fingerprintPicture(i / 11.0, kBlue),
+                      out + QStringLiteral("/finger_frame%1.png").arg(i, 2, 10, QLatin1Char('0')), "PNG");
+    if (!frames || argc < 3)
+        return frames ? 0 : 1;
     // The icon theme's sizes, one folder each: <dir>/<n>x<n>/com.vostrel.qx4100mgr.png
     const QString icons = QString::fromLocal8Bit(argv[2]);
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {

@@ -199,7 +199,11 @@ void TDiscovery::beginRefresh(Origin origin)
 
 void TDiscovery::completeRefresh()
 {
-    if (m_state.TokenInfoTable[0].FingerSupport > 0 && m_state.skf) {
+    // Any token with a sensor turns the fingerprint side on; each token's own nodes follow its sensor.
+    bool sensor = false;
+    for (int i = 0; i < m_state.tokenCount && i < TProgramState::MaxTokens; ++i)
+        sensor = sensor || m_state.TokenInfoTable[size_t(i)].FingerSupport > 0;
+    if (sensor && m_state.skf) {
         m_state.skf->LoadFingerDevices();
         setFingerFlag(true);
     }
@@ -216,7 +220,7 @@ void TDiscovery::completeRefresh()
             add("Main_Form_btn_SetUPIN", ImgSetUPin, PageId::UserPin);
             add("Main_Form_btn_SetKeyName", ImgSetKeyName, PageId::KeyLabel);
             add("Main_Form_Groupbox", ImgCertificates, PageId::Cert);
-            if (fingerFlag())
+            if (fingerFlag() && m_state.TokenInfoTable[size_t(i)].FingerSupport > 0)
                 add("F_User_Finger", ImgUserFinger, PageId::Finger);
             add("P_Remoteunlock", ImgRemoteUnlock, PageId::RemoteUnlock);
             m_tree->expandRecursively(m_tree->indexFromItem(root));
@@ -337,11 +341,14 @@ void TDiscovery::showKeyInfo(int token)
         return;
     CerMgrApis::ReadPinState(token, PinType::User, m_state.pinState);
     QList<KeyInfoRow> rows = keyInfoRows(m_state.TokenInfoTable[token], m_state.pinState);
-    if (fingerFlag()) {
-        // A record of our own: the fingerprint page keeps the binding's.
+    if (fingerFlag() && m_state.TokenInfoTable[size_t(token)].FingerSupport > 0) {
+        // A record of our own: the fingerprint page keeps the binding's. The token's own device
+        // answers; without one the token shows no other token's fingers.
         TFingerInfo finger;
+        const HAPPLICATION app =
+            m_state.skf->TokenApplication(m_state.TokenInfoTable[size_t(token)].SerialNumber.toLocal8Bit());
         const quint32 status =
-            m_state.skf->GetFingerInfo(m_state.skf->currentApplication(), SKF_USER_TYPE, finger);
+            app ? m_state.skf->GetFingerInfo(app, SKF_USER_TYPE, finger) : quint32(SKF_NO_DEVICE);
         rows += fingerInfoRows(status, finger.RetriesLeft, finger.EnrolledCount);
     }
     if (!m_list)

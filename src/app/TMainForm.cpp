@@ -92,6 +92,18 @@ void TMainForm::connectDiscovery()
         login->clearPin();
         showPage(PageId::Login);
     });
+    // The fingerprint page carries out the fingerprint login and the fingerprint nodes.
+    auto* finger = page<TFingerPage>(PageId::Finger);
+    finger->attachLogon(login->fingerLogonAction());
+    connect(this, &TMainForm::loginFingerButtonsRequested, finger, &TFingerPage::prepareLogon);
+    connect(this, &TMainForm::userFingerNodeRequested, finger,
+            [finger] { finger->ShowFingerPageFor(SKF_USER_TYPE); });
+    connect(this, &TMainForm::fingerPageRequested, finger,
+            [finger](quint32 pinType) { finger->ShowFingerPageFor(pinType); });
+    connect(finger, &TFingerPage::fingerLoggedIn, this, [this] {
+        showPage(PageId::Cert);
+        loadCertificates();
+    });
     connect(certs->importer(), &TCertImport::dialogOpened, this, &TMainForm::setImportDialog);
     connect(page<TKeyLabelPage>(PageId::KeyLabel), &TKeyLabelPage::labelChanged, m_discovery,
             &TDiscovery::renameToken);

@@ -485,8 +485,13 @@ void TCertPage::onLogout()
     if (!currentTokenValid())
         return;
     CerMgrApis::LogoutToken(m_state.currentToken);
-    if (m_state.skf && m_state.skf->fingerFlag())
-        m_state.skf->ClearSecureState(m_state.skf->currentApplication());
+    // The logged-out token's own fingerprint application forgets the PIN, not another token's.
+    if (m_state.skf && m_state.skf->fingerFlag()) {
+        const QByteArray serial =
+            m_state.TokenInfoTable[size_t(m_state.currentToken)].SerialNumber.toLocal8Bit();
+        if (HAPPLICATION app = m_state.skf->TokenApplication(serial))
+            m_state.skf->ClearSecureState(app);
+    }
     m_state.loginState[size_t(m_state.currentToken)] = 1;
     Q_EMIT loggedOut();
 }

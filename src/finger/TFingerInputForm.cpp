@@ -129,6 +129,8 @@ void TFingerInputForm::runEnrollment()
     m_cancel->setEnabled(false);
     m_progressSeen = 0;
     m_outcomeDue = false;
+    m_timedOut = false;
+    m_waiting.start();
     m_bar->setValue(0);
     pollEnrollment();
 }
@@ -146,7 +148,9 @@ void TFingerInputForm::pollEnrollment()
         m_bar->setValue(std::min(m_bar->value() + 1, m_bar->maximum()));
         m_progressSeen = progress;
     }
-    if (m_status != SAR_FINGER_PENDING) {
+    if (m_status == SAR_FINGER_PENDING && m_waiting.elapsed() >= m_timings.fingerWaitLimit)
+        m_timedOut = true;
+    if (m_status != SAR_FINGER_PENDING || m_timedOut) {
         // The full bar stays a moment before the outcome replaces the animation.
         m_bar->setValue(m_bar->maximum());
         m_outcomeDue = true;
@@ -158,6 +162,13 @@ void TFingerInputForm::finishEnrollment()
 {
     m_capturing = false;
     m_outcomeDue = false;
+    if (m_timedOut) {
+        // The sensor never answered: the user may try again or close.
+        showStatus(ResStrs::text("F_Wait_Timeout"), Red, Failure);
+        m_run->setEnabled(true);
+        m_cancel->setEnabled(true);
+        return;
+    }
     switch (m_status) {
     case SAR_OK:
         showStatus(ResStrs::text("F_Input_OK"), Blue, Success);

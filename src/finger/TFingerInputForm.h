@@ -4,6 +4,7 @@
 #include "platform/TTimings.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QString>
 
@@ -65,6 +66,9 @@ private:
     bool m_capturing = false;
     uint32_t m_progressSeen = 0;
     bool m_outcomeDue = false;
+    // A sensor that stays pending this long ends the capture with a message.
+    QElapsedTimer m_waiting;
+    bool m_timedOut = false;
     QPixmap m_ok;
     QPixmap m_error;
     QString m_animationFile;

@@ -243,12 +243,32 @@ uint32_t TSkfBinding::LoadFingerDevices()
 
 void TSkfBinding::MatchTokenApplication(const QByteArray& serialNumber)
 {
+    if (HAPPLICATION application = TokenApplication(serialNumber))
+        m_currentApplication = application;
+}
+
+HAPPLICATION TSkfBinding::TokenApplication(const QByteArray& serialNumber) const
+{
     const qsizetype end = serialNumber.indexOf('\0');
     const QByteArray key = (end < 0 ? serialNumber : serialNumber.left(end)).left(16);
-    for (int i = 0; i < m_devices.Count; ++i) {
+    HAPPLICATION found = nullptr;
+    for (int i = 0; i < m_devices.Count && i < TGM_Info::Capacity; ++i) {
         if (m_devices.Names[i].left(16) == key)
-            m_currentApplication = m_applications[i].Handles[0];
+            found = m_applications[i].Handles[0];
     }
+    return found;
+}
+
+uint32_t TSkfBinding::ReadTokenFingerState(uint32_t pinType, const QByteArray& serialNumber)
+{
+    if (TokenApplication(serialNumber))
+        return ReadFingerState(pinType, serialNumber);
+    m_fingerInfo = TFingerInfo();
+    if (pinType == SKF_ADMIN_TYPE)
+        m_adminFingerCount = 0;
+    else if (pinType == SKF_USER_TYPE)
+        m_userFingerCount = 0;
+    return SKF_NO_DEVICE;
 }
 
 uint32_t TSkfBinding::ReadFingerState(uint32_t pinType, const QByteArray& serialNumber)

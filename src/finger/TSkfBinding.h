@@ -1,9 +1,9 @@
 #pragma once
 
+#include "SKF.h"
 #include "finger/TFingerInfo.h"
 #include "finger/TGM_APPInfo.h"
 #include "finger/TGM_Info.h"
-#include "SKF.h"
 
 #include <QByteArray>
 #include <QLibrary>
@@ -74,6 +74,12 @@ public:
     // Matches the token, reads the finger state of `pinType` into fingerInfo() and caches its
     // enrolled count for that PIN type. The status is for callers that want it.
     uint32_t ReadFingerState(uint32_t pinType, const QByteArray& serialNumber);
+    // The first application of the last device whose name starts with the same 16 characters as
+    // `serialNumber`; nullptr when no device belongs to that token.
+    HAPPLICATION TokenApplication(const QByteArray& serialNumber) const;
+    // Like ReadFingerState, but for that token only: without a device of its own the token has no
+    // fingers (record and cached count cleared, SKF_NO_DEVICE), instead of another token's.
+    uint32_t ReadTokenFingerState(uint32_t pinType, const QByteArray& serialNumber);
 
     // The names of a list the library returned (`size` bytes used): NUL-separated, empty names
     // dropped; a question mark inside a name comes back as a space.

@@ -127,12 +127,13 @@ void TLoginPage::login()
     clearPin();
     Q_EMIT loggedIn();
     TSkfBinding* skf = m_state.skf;
-    if (skf && skf->fingerFlag()) {
+    if (skf && skf->fingerFlag() && m_state.TokenInfoTable[size_t(slot)].FingerSupport > 0) {
         // The token accepted this PIN as the user PIN; offered as any other PIN type it would only
-        // cost that PIN a try.
+        // cost that PIN a try. It opens this token's own fingerprint application.
         uint32_t skfRetries = 0;
-        skf->VerifyPIN(skf->currentApplication(), SKF_USER_TYPE, m_state.loggedInPin->constData(),
-                       &skfRetries);
+        if (HAPPLICATION app =
+                skf->TokenApplication(m_state.TokenInfoTable[size_t(slot)].SerialNumber.toLocal8Bit()))
+            skf->VerifyPIN(app, SKF_USER_TYPE, m_state.loggedInPin->constData(), &skfRetries);
     }
 }
 

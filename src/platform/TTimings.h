@@ -27,6 +27,14 @@ struct TTimings
     int enrollStart = 1000;
     int enrollCloseStep = 1000;
     int enrollPoll = 200;
+    // Fingerprint test and verification dialogs: start after showing, sensor polling, and the
+    // verification's close countdown step.
+    int testStart = 1000;
+    int testPoll = 200;
+    int verifyStart = 1000;
+    int verifyCloseStep = 1000;
+    // The longest a fingerprint dialog waits for the sensor before it gives up with a message.
+    int fingerWaitLimit = 60000;
     // A second start asking the running instance to restore its window: how long it keeps asking,
     // how long one request may take, and the pause between requests.
     int restoreDeadline = 1500;

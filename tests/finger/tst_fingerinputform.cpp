@@ -141,6 +141,21 @@ private Q_SLOTS:
         QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
     }
 
+    // A sensor that stays pending ends the capture with a message; the user may retry or close.
+    void silentSensorGivesUp()
+    {
+        TTimings timings = testTimings();
+        timings.fingerWaitLimit = 20;
+        Fixture f(timings);
+        f.fake.setStatus("SKF_EnrollFinger", SAR_FINGER_PENDING);
+        f.dialog.show();
+        QTRY_COMPARE(f.message()->text(), ResStrs::text("F_Wait_Timeout"));
+        QVERIFY(f.button("btnRun")->isEnabled());
+        QVERIFY(f.button("btnCancel")->isEnabled());
+        QTest::mouseClick(f.button("btnCancel"), Qt::LeftButton);
+        QVERIFY(!f.dialog.isVisible());
+    }
+
     void escapeDoesNotEndACapture()
     {
         TTimings timings = testTimings();

@@ -18,6 +18,10 @@ inline TTimings testTimings()
     t.enrollStart = 1;
     t.enrollCloseStep = 1;
     t.enrollPoll = 1;
+    t.testStart = 1;
+    t.testPoll = 1;
+    t.verifyStart = 1;
+    t.verifyCloseStep = 1;
     t.certProgressFast = 1;
     t.certProgressSlow = 1;
     return t;
