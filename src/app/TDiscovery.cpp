@@ -1,5 +1,6 @@
 #include "TDiscovery.h"
 
+#include "app/AdminTreeNodes.h"
 #include "app/KeyInfoRows.h"
 #include "app/OpenWebAddress.h"
 #include "app/TNavigator.h"
@@ -211,6 +212,8 @@ void TDiscovery::completeRefresh()
             if (fingerFlag())
                 add("F_User_Finger", ImgUserFinger, PageId::Finger);
             add("P_Remoteunlock", ImgRemoteUnlock, PageId::RemoteUnlock);
+            if (m_state.options.admin)
+                AdminTreeNodes::addTo(token);
             m_tree->expandRecursively(m_tree->indexFromItem(root));
             m_tree->expandRecursively(m_tree->indexFromItem(root->child(0)));
         }
