@@ -3,6 +3,8 @@
 #include "TestEnv.h"
 #include "TestTimings.h"
 #include "TestWait.h"
+#include "finger/TSkfBinding.h"
+#include "pinadmin/TSoLoginPage.h"
 #include "pinadmin/TSoPinPage.h"
 #include "pinadmin/TUnlockPage.h"
 
@@ -39,6 +41,8 @@ private Q_SLOTS:
     void unlockEnabling();
     void unlock_data();
     void unlock();
+    void adminLogin_data();
+    void adminLogin();
 
 private:
     VToken token(bool initialized, int soTries, int fault, const char* function) const;
@@ -308,6 +312,47 @@ void TstSoPin::unlock()
     QCOMPARE(after.soPin.triesLeft, soTriesAfter);
     QVERIFY(VToken::checkPin(after.userPin, userPinAfter.toLatin1()));
     QCOMPARE(after.userPin.locked(), message != kDone);
+}
+
+void TstSoPin::adminLogin_data()
+{
+    QTest::addColumn<int>("soTries");
+    QTest::addColumn<QString>("pin");
+    QTest::addColumn<QString>("message"); // a prefix
+    QTest::addColumn<int>("loginStateAfter");
+    QTest::newRow("right SO PIN") << 10 << kSoPin << "登录成功" << 1;
+    QTest::newRow("wrong SO PIN") << 5 << "wrongpin"
+                                  << "口令不正确\r您还有" << 2;
+    QTest::newRow("locked") << 0 << kSoPin << kDead << 2;
+}
+
+// The administrator login verifies the SO PIN on the SKF side; its button counts four characters.
+void TstSoPin::adminLogin()
+{
+    QFETCH(int, soTries);
+    QFETCH(QString, pin);
+    QFETCH(QString, message);
+    QFETCH(int, loginStateAfter);
+    VToken t = token(true, soTries, None, "");
+    t.fingerSupport = true;
+    TSkfBinding skf(QStringLiteral(SKF_LIBRARY_DIR "/"));
+    QVERIFY(skf.isLoaded());
+    m_state->skf = &skf;
+    TSoLoginPage* page = show<TSoLoginPage>(t);
+    QVERIFY(page);
+    skf.LoadFingerDevices();
+    m_state->loginState[0] = 2;
+    auto* edit = field("edtFingerSPIN");
+    edit->setText(QStringLiteral("abc"));
+    QX_TRY_COMPARE(page->soPinLoginAction()->isEnabled(), false);
+    edit->setText(pin);
+    QX_TRY_COMPARE(page->soPinLoginAction()->isEnabled(), true);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(m_dialogs->texts().size(), 1);
+    QVERIFY2(m_dialogs->texts().first().startsWith(message), qPrintable(m_dialogs->texts().first()));
+    QCOMPARE(m_state->loginState[0], loginStateAfter);
+    m_page.reset();
+    m_state->skf = nullptr;
 }
 
 QTEST_MAIN(TstSoPin)
