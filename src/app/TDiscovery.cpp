@@ -1,5 +1,6 @@
 #include "TDiscovery.h"
 
+#include "app/AdminTreeNodes.h"
 #include "app/KeyInfoRows.h"
 #include "app/OpenWebAddress.h"
 #include "app/TNavigator.h"
@@ -223,6 +224,8 @@ void TDiscovery::completeRefresh()
             if (fingerFlag() && m_state.TokenInfoTable[size_t(i)].FingerSupport > 0)
                 add("F_User_Finger", ImgUserFinger, PageId::Finger);
             add("P_Remoteunlock", ImgRemoteUnlock, PageId::RemoteUnlock);
+            if (m_state.options.admin)
+                AdminTreeNodes::addTo(token);
             m_tree->expandRecursively(m_tree->indexFromItem(root));
             m_tree->expandRecursively(m_tree->indexFromItem(root->child(0)));
         }

@@ -107,6 +107,9 @@ void TMainForm::connectDiscovery()
     connect(certs->importer(), &TCertImport::dialogOpened, this, &TMainForm::setImportDialog);
     connect(page<TKeyLabelPage>(PageId::KeyLabel), &TKeyLabelPage::labelChanged, m_discovery,
             &TDiscovery::renameToken);
+    auto* init = page<TInitPage>(PageId::Init);
+    connect(this, &TMainForm::initPageFillRequested, init, &TInitPage::fill);
+    connect(init, &TInitPage::initialized, m_discovery, &TDiscovery::refreshFromButton);
     connect(m_discovery, &TDiscovery::closeImportDialogRequested, this, [this] {
         if (m_importDialog && m_importDialog->isVisible())
             m_importDialog->close();

@@ -1,13 +1,24 @@
 #include "TInitPage.h"
 
+#include "finger/TSkfBinding.h"
+#include "i18n/ResStrs.h"
+#include "pinadmin/TInitDefaults.h"
+#include "platform/ActionUpdater.h"
+#include "platform/DialogService.h"
+#include "token/CerMgrApis.h"
+#include "token/SecretBuffer.h"
+#include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
 #include "ui/TProgramState.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -107,7 +118,15 @@ TInitPage::TInitPage(TProgramState& state, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(button(this, "Button14", action(this, "AcInit")));
+    m_init = action(this, "AcInit");
+    buttons->addWidget(button(this, "Button14", m_init));
+    connect(m_init, &QAction::triggered, this, &TInitPage::initialize);
+    ActionUpdater::instance().add(m_init, [this] {
+        return !m_edtInitKeyName->text().isEmpty() && !text("edtInit_GS")->text().isEmpty();
+    });
+    // A typed value is clamped when the field is left, before anything reads it.
+    for (QSpinBox* s : findChildren<QSpinBox*>())
+        connect(s, &QSpinBox::editingFinished, s, [s] { s->setValue(s->value()); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pcInit);
@@ -117,4 +136,143 @@ TInitPage::TInitPage(TProgramState& state, QWidget* parent)
 void TInitPage::setKeyName(const QString& label)
 {
     m_edtInitKeyName->setText(label);
+}
+
+QLineEdit* TInitPage::text(const char* name) const
+{
+    return m_pcInit->findChild<QLineEdit*>(QLatin1String(name));
+}
+
+QSpinBox* TInitPage::spin(const char* name) const
+{
+    return m_pcInit->findChild<QSpinBox*>(QLatin1String(name));
+}
+
+void TInitPage::fill()
+{
+    TInitDefaults d;
+    if (!d.read(TInitDefaults::readPath()))
+        return;
+    text("edtInit_KeyName")->setText(d.LabelName);
+    text("edtInit_GS")->setText(d.manufacture);
+    text("edtInit_UnLockPIN")->setText(d.Issuer);
+    text("edtInit_SPIN")->setText(d.default_sopin);
+    text("edtInit_UPIN")->setText(d.default_upin);
+    // QSpinBox::setValue clamps to the field's range.
+    spin("edtInit_PINLenMax")->setValue(d.maxUPINLen);
+    spin("edtInit_PINlenMin")->setValue(d.minUPINLen);
+    spin("edtInit_MaxCount")->setValue(d.uPinRetryTimes);
+    spin("edtInit_SOPINlenMax")->setValue(d.maxSOPINLen);
+    spin("edtInit_SOPINlenMin")->setValue(d.minSOPINLen);
+    spin("edtInit_MaxCount_SOPIN")->setValue(d.soPinRetryTimes);
+    spin("edtInit_SOPINTry")->setValue(d.F_AdminRetryTimes);
+    spin("edtInit_SOPINLeve")->setValue(d.F_AdminLevel);
+    spin("edtInit_UPINTry")->setValue(d.F_UserRetryTimes);
+    spin("edtInit_UPINLeve")->setValue(d.F_UserLevel);
+}
+
+TInitDefaults TInitPage::defaultsFromPage() const
+{
+    TInitDefaults d;
+    d.LabelName = text("edtInit_KeyName")->text();
+    d.manufacture = text("edtInit_GS")->text();
+    d.Issuer = text("edtInit_UnLockPIN")->text();
+    d.default_sopin = text("edtInit_SPIN")->text();
+    d.default_upin = text("edtInit_UPIN")->text();
+    d.uPinRetryTimes = spin("edtInit_MaxCount")->value();
+    d.soPinRetryTimes = spin("edtInit_MaxCount_SOPIN")->value();
+    d.minUPINLen = spin("edtInit_PINlenMin")->value();
+    d.maxUPINLen = spin("edtInit_PINLenMax")->value();
+    d.minSOPINLen = spin("edtInit_SOPINlenMin")->value();
+    d.maxSOPINLen = spin("edtInit_SOPINlenMax")->value();
+    // The fingerprint keys are written with their fixed values whatever the fields hold.
+    return d;
+}
+
+void TInitPage::initialize()
+{
+    const int slot = m_state.currentToken;
+    if (slot < 0 || slot >= TProgramState::MaxTokens)
+        return;
+    QWidget* owner = window();
+    const auto outside = [](qsizetype length, const QSpinBox* min, const QSpinBox* max) {
+        return length < min->value() || length > max->value();
+    };
+    if (outside(text("edtInit_SPIN")->text().size(), spin("edtInit_SOPINlenMin"),
+                spin("edtInit_SOPINlenMax"))) {
+        Messages::information(owner, ResStrs::text("SOPIN_E2"));
+        return;
+    }
+    if (outside(text("edtInit_UPIN")->text().size(), spin("edtInit_PINlenMin"), spin("edtInit_PINLenMax"))) {
+        Messages::information(owner, ResStrs::text("UPIN_E2"));
+        return;
+    }
+    const TInitDefaults d = defaultsFromPage();
+    if (d.LabelName.toUtf8().size() > TInitDefaults::MaxLabelBytes) {
+        m_edtInitKeyName->setFocus();
+        Messages::information(owner, ResStrs::text("K_Len_Error"));
+        return;
+    }
+
+    QString soPin;
+    if (m_state.TokenInfoTable[size_t(slot)].Initialized != 0) {
+        if (!Messages::question(owner,
+                                ResStrs::text("K_Init_Info") + QChar(13) + ResStrs::text("K_Init_try")))
+            return;
+        CerMgrApis::ReadPinState(slot, PinType::So, m_state.pinState);
+        if (m_state.pinState.Locked == 1) {
+            Messages::information(owner, ResStrs::text("K_Dead"));
+            return;
+        }
+        soPin = DialogService::instance()
+                    .soPinInput(owner, ResStrs::text("K_Verify"),
+                                ResStrs::text("K_InputSOPIN") + QLatin1Char(':'), QString(),
+                                ResStrs::text("C_Btn_Confirm"), ResStrs::text("C_Btn_Cancel"))
+                    .trimmed();
+        if (soPin.isEmpty())
+            return;
+        qint32 retriesLeft = 0;
+        if (CerMgrApis::LoginSO(slot, soPin, retriesLeft) != 0) {
+            Messages::information(owner, retriesLeft == 0 ? ResStrs::text("K_Dead")
+                                                          : ResStrs::format("K_OldCheck", retriesLeft));
+            return;
+        }
+    }
+    CerMgrApis::LogoutToken(slot);
+    m_state.loginState[size_t(slot)] = 1;
+    QByteArray record = d.formatRecord();
+    const auto wipeRecord = qScopeGuard([&record] { SecretBuffer::wipe(record); });
+
+    TSkfBinding* skf = m_state.skf;
+    quint32 status = 0;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        CerMgrApis::RemoveAllCertsFromStore(ResStrs::text("PROVIDER_NAME"));
+        CerMgrApis::SetTokenLabel(slot, d.LabelName.trimmed());
+        if (skf) {
+            uint32_t retries = 0;
+            skf->VerifyPIN(skf->currentApplication(), 0, soPin, &retries);
+            skf->DeleteFinger(skf->currentApplication(), 0, 255);
+            skf->DeleteFinger(skf->currentApplication(), 1, 255);
+        }
+        status = CerMgrApis::FormatToken(slot, record);
+    }
+    if (status != 0) {
+        Messages::information(owner, ResStrs::text("Change_No") + QStringLiteral("(%1)").arg(qint32(status)));
+        return;
+    }
+
+    d.write(TInitDefaults::writePath());
+    if (skf) {
+        skf->LoadFingerDevices();
+        uint32_t retries = 0;
+        skf->VerifyPIN(skf->currentApplication(), 0, d.default_sopin, &retries);
+        skf->InitFinger(skf->currentApplication(), uint32_t(spin("edtInit_UPINTry")->value()),
+                        uint32_t(spin("edtInit_SOPINTry")->value()),
+                        uint32_t(spin("edtInit_UPINLeve")->value()),
+                        uint32_t(spin("edtInit_SOPINLeve")->value()));
+    }
+    Q_EMIT initialized();
+    Messages::information(owner, ResStrs::text("Change_Yes"));
 }

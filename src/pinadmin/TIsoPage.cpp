@@ -1,47 +1,229 @@
 #include "TIsoPage.h"
 
+#include "i18n/ResStrs.h"
+#include "platform/ActionUpdater.h"
+#include "platform/DialogService.h"
+#include "token/CerMgrApis.h"
+#include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
 #include "ui/TProgramState.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTimer>
 #include <QToolButton>
+
+#include <cstring>
 
 using namespace PageWidgets;
 
-TIsoPage::TIsoPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
+namespace {
+// The path as it survives the round trip through the system code page.
+QString throughCodePage(const QString& path)
+{
+    QStringEncoder encoder(QStringEncoder::System);
+    QStringDecoder decoder(QStringDecoder::System);
+    return decoder.decode(encoder.encode(path));
+}
+
+QString hex8(quint32 status)
+{
+    return QStringLiteral("%1").arg(status, 8, 16, QLatin1Char('0')).toUpper();
+}
+} // namespace
+
+TIsoPage::TIsoPage(TProgramState& state, QWidget* parent)
+    : TPage(state, parent), m_pause(new QTimer(this)), m_doneWait(new QTimer(this))
 {
     setObjectName(QStringLiteral("TabSheet11"));
 
     auto* box = group(this, "RzGroupBox6");
     auto* form = formIn(this, box);
-    addRow(form, label(box, "LAdmin_UPIN"), edit(box, "edtUPINForDownISO", 16, true));
+    m_edtUPIN = edit(box, "edtUPINForDownISO", 16, true);
+    addRow(form, label(box, "LAdmin_UPIN"), m_edtUPIN);
 
     // The path field carries its own narrow browse button.
     auto* pathField = new QWidget(box);
-    auto* edtPath = new QLineEdit(pathField);
-    edtPath->setObjectName(QStringLiteral("edtPath"));
-    auto* browse = new QToolButton(pathField);
-    browse->setObjectName(QStringLiteral("edtPathButton"));
-    browse->setText(QStringLiteral("…"));
+    m_edtPath = new QLineEdit(pathField);
+    m_edtPath->setObjectName(QStringLiteral("edtPath"));
+    auto* browseButton = new QToolButton(pathField);
+    browseButton->setObjectName(QStringLiteral("edtPathButton"));
+    browseButton->setText(QStringLiteral("…"));
     // Narrow, yet never narrower than its own three dots.
-    browse->setFixedWidth(qMax(15, browse->sizeHint().width()));
+    browseButton->setFixedWidth(qMax(15, browseButton->sizeHint().width()));
     auto* pathRow = new QHBoxLayout(pathField);
     pathRow->setContentsMargins(0, 0, 0, 0);
     pathRow->setSpacing(0);
-    pathRow->addWidget(edtPath);
-    pathRow->addWidget(browse);
+    pathRow->addWidget(m_edtPath);
+    pathRow->addWidget(browseButton);
     addRow(form, label(box, "LAdmin_ISOPath"), pathField);
 
-    auto* pbIso = new QProgressBar(box);
-    pbIso->setObjectName(QStringLiteral("PBISO"));
-    pbIso->setValue(0);
-    pbIso->setTextVisible(false);
-    addRow(form, nullptr, pbIso);
-    addButtons(form, {button(box, "Button8", action(this, "AcDownISO"))});
+    m_pbIso = new QProgressBar(box);
+    m_pbIso->setObjectName(QStringLiteral("PBISO"));
+    m_pbIso->setValue(0);
+    m_pbIso->setTextVisible(false);
+    addRow(form, nullptr, m_pbIso);
+    m_downIso = action(this, "AcDownISO");
+    addButtons(form, {button(box, "Button8", m_downIso)});
+
+    m_pause->setObjectName(QStringLiteral("TIsoPause"));
+    m_pause->setSingleShot(true);
+    m_doneWait->setObjectName(QStringLiteral("TIsoDoneWait"));
+    m_doneWait->setSingleShot(true);
+    connect(m_pause, &QTimer::timeout, this, &TIsoPage::writeChunk);
+    connect(m_doneWait, &QTimer::timeout, this, [this] { report(0); });
+    connect(browseButton, &QToolButton::clicked, this, &TIsoPage::browse);
+    connect(m_downIso, &QAction::triggered, this, &TIsoPage::downIso);
+    ActionUpdater::instance().add(m_downIso, [this] {
+        const int slot = m_state.currentToken;
+        if (writing() || m_doneWait->isActive() || slot < 0 || slot >= TProgramState::MaxTokens)
+            return false;
+        return m_edtUPIN->text().size() >= m_state.TokenInfoTable[size_t(slot)].MinPinLen &&
+               !m_edtPath->text().isEmpty();
+    });
+}
+
+TIsoPage::~TIsoPage() = default;
+
+qint64 TIsoPage::sectorsFor(qint64 fileSize)
+{
+    const qint64 rest = fileSize % ChunkSize;
+    return fileSize / ChunkSize * (ChunkSize / SectorBytes) + (rest > 0 ? rest / SectorBytes + 1 : 0);
+}
+
+void TIsoPage::browse()
+{
+    DialogService::FileDialogOptions options;
+    // The Windows form is "ISO File (*.iso)|*.iso"; its name already names the pattern.
+    options.filter = QStringLiteral("ISO File (*.iso)");
+    options.confirmOverwrite = false;
+    const QString file = DialogService::instance().openFileName(window(), options);
+    if (!file.isEmpty())
+        m_edtPath->setText(file);
+}
+
+void TIsoPage::downIso()
+{
+    const int slot = m_state.currentToken;
+    if (writing() || m_doneWait->isActive() || slot < 0 || slot >= TProgramState::MaxTokens)
+        return;
+    QWidget* owner = window();
+    const QString path = throughCodePage(m_edtPath->text());
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir()) {
+        Messages::information(owner, ResStrs::text("ISOFile_error"));
+        return;
+    }
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        Messages::information(owner, ResStrs::text("ISo_Down_No") + QLatin1Char('(') + file->errorString() +
+                                         QLatin1Char(')'));
+        return;
+    }
+
+    CerMgrApis::LogoutToken(slot);
+    m_state.loginState[size_t(slot)] = 1;
+    CerMgrApis::ReadPinState(slot, PinType::User, m_state.pinState);
+    if (m_state.pinState.Locked == 1) {
+        Messages::information(owner, ResStrs::text("K_Dead"));
+        return;
+    }
+    qint32 retriesLeft = 0;
+    if (CerMgrApis::LoginUser(slot, m_edtUPIN->text(), retriesLeft) != 0) {
+        Messages::information(owner, ResStrs::text("K_User_error"));
+        return;
+    }
+
+    m_slot = slot;
+    m_startSector = 0;
+    const qint64 size = file->size();
+    m_pbIso->setRange(0, int(qMin<qint64>(size / 1024, INT_MAX)));
+    m_pbIso->setValue(0);
+    // An image larger than the partition is refused before any sector is written: a write of no
+    // sectors at the end of the image fails exactly when the partition is too small for it.
+    const qint64 sectors = sectorsFor(size);
+    if (sectors > INT_MAX) {
+        finish(TokenStatus::TooLong);
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_file = std::move(file);
+    const quint32 probe = CerMgrApis::WriteSectors(slot, qint32(sectors), 0, QByteArray());
+    if (probe != 0) {
+        finish(probe);
+        return;
+    }
+    if (readChunk())
+        m_pause->start(m_state.timings.isoChunkPause);
+}
+
+bool TIsoPage::readChunk()
+{
+    m_chunk = QByteArray(ChunkSize, '\0');
+    const qint64 got = m_file->read(m_chunk.data(), ChunkSize);
+    if (got < 0) {
+        finish(TokenStatus::BadArgument);
+        return false;
+    }
+    if (got == 0) {
+        finish(0);
+        return false;
+    }
+    m_chunkSectors = qint32(got < ChunkSize ? (got / SectorBytes + 1) : ChunkSize / SectorBytes);
+    return true;
+}
+
+void TIsoPage::writeChunk()
+{
+    if (!writing())
+        return;
+    const quint32 status = CerMgrApis::WriteSectors(m_slot, m_startSector, m_chunkSectors, m_chunk);
+    if (status != 0) {
+        finish(status);
+        return;
+    }
+    m_startSector += m_chunkSectors;
+    m_pbIso->setValue(qMin(m_pbIso->value() + 64, m_pbIso->maximum()));
+    if (readChunk())
+        m_pause->start(m_state.timings.isoChunkPause);
+}
+
+void TIsoPage::finish(quint32 status)
+{
+    m_pause->stop();
+    const bool hadCursor = writing();
+    m_file.reset();
+    m_chunk.clear();
+    if (hadCursor)
+        QApplication::restoreOverrideCursor();
+    if (status == 0)
+        m_doneWait->start(m_state.timings.isoDoneWait);
+    else
+        report(status);
+}
+
+void TIsoPage::report(quint32 status)
+{
+    QWidget* owner = window();
+    if (status == 0)
+        Messages::information(owner, ResStrs::text("ISO_Down_Yes"));
+    else
+        Messages::information(
+            owner, QStringLiteral("%1(ErrorCode = 0x%2)").arg(ResStrs::text("ISo_Down_No"), hex8(status)));
+    if (m_slot >= 0) {
+        CerMgrApis::LogoutToken(m_slot);
+        m_state.loginState[size_t(m_slot)] = 1;
+    }
+    Q_EMIT finished(status);
 }

@@ -1,5 +1,10 @@
 #include "TSoLoginPage.h"
 
+#include "finger/TSkfBinding.h"
+#include "i18n/ResStrs.h"
+#include "platform/ActionUpdater.h"
+#include "token/CerMgrApis.h"
+#include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
 #include "ui/TProgramState.h"
@@ -12,6 +17,11 @@
 
 using namespace PageWidgets;
 
+namespace {
+// The administrator login asks for more than three characters whatever the token's limits.
+constexpr int MinSoLoginLength = 4;
+} // namespace
+
 TSoLoginPage::TSoLoginPage(TProgramState& state, QWidget* parent) : TPage(state, parent)
 {
     setObjectName(QStringLiteral("TabSheet18"));
@@ -23,20 +33,62 @@ TSoLoginPage::TSoLoginPage(TProgramState& state, QWidget* parent) : TPage(state,
     addRow(form, nullptr, m_lFingerKeyName);
     auto* count = label(box, "Label9");
     count->hide();
-    addRow(form, label(box, "RzLabel2", QStringLiteral("SO PIN:")), edit(box, "edtFingerSPIN", 16, true),
-           count);
+    m_edtFingerSPIN = edit(box, "edtFingerSPIN", 16, true);
+    addRow(form, label(box, "RzLabel2", QStringLiteral("SO PIN:")), m_edtFingerSPIN, count);
 
     auto* cancel = action(this, "AcFingerLoginCancel");
     // The page's cancel button answers Esc anywhere on the page.
     cancel->setShortcut(Qt::Key_Escape);
     cancel->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(cancel);
-    addButtons(form, {button(box, "RzButton2", action(this, "AcFinger_SOPIN_Login")),
-                      button(box, "RzButton4", cancel),
+    m_login = action(this, "AcFinger_SOPIN_Login");
+    addButtons(form, {button(box, "RzButton2", m_login), button(box, "RzButton4", cancel),
                       button(box, "Button21", action(this, "AcFinger_SOPINFinger_Login"))});
+
+    connect(m_login, &QAction::triggered, this, &TSoLoginPage::loginWithSoPin);
+    connect(m_edtFingerSPIN, &QLineEdit::returnPressed, this, &TSoLoginPage::loginWithSoPin);
+    connect(cancel, &QAction::triggered, m_edtFingerSPIN, &QLineEdit::clear);
+    connect(m_edtFingerSPIN, &QLineEdit::textChanged, count,
+            [count](const QString& text) { count->setText(QString::number(text.size())); });
+    ActionUpdater::instance().add(m_login,
+                                  [this] { return m_edtFingerSPIN->text().size() >= MinSoLoginLength; });
 }
 
 void TSoLoginPage::setKeyName(const QString& label)
 {
     m_lFingerKeyName->setText(label);
+}
+
+void TSoLoginPage::loginWithSoPin()
+{
+    const int slot = m_state.currentToken;
+    if (slot < 0 || slot >= TProgramState::MaxTokens)
+        return;
+    QWidget* owner = window();
+    if (m_state.TokenInfoTable[size_t(slot)].Initialized == 0) {
+        Messages::information(owner, ResStrs::text("Init_Info"));
+        return;
+    }
+    CerMgrApis::ReadPinState(slot, PinType::So, m_state.pinState);
+    if (m_state.pinState.Locked == 1) {
+        Messages::information(owner, ResStrs::text("K_Dead"));
+        return;
+    }
+
+    if (!m_state.skf) {
+        Messages::information(owner, ResStrs::text("Change_No"));
+        return;
+    }
+    uint32_t retries = 0;
+    const uint32_t status =
+        m_state.skf->VerifyPIN(m_state.skf->currentApplication(), 0, m_edtFingerSPIN->text(), &retries);
+    if (status == 0) {
+        // The fingerprint page works on slot 0; its user counts as not logged in from here on.
+        m_state.loginState[0] = 1;
+        Messages::information(owner, ResStrs::text("F_Login_OK"));
+        return;
+    }
+    Messages::information(owner, retries == 0 ? ResStrs::text("K_Dead")
+                                              : ResStrs::text("K_PIN_Error") + QChar(13) +
+                                                    ResStrs::format("K_Try_Time", int(retries)));
 }

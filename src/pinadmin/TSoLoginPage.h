@@ -2,7 +2,9 @@
 
 #include "ui/TPage.h"
 
+class QAction;
 class QLabel;
+class QLineEdit;
 struct TProgramState;
 
 // Administrator login with the SO PIN (or by fingerprint) for the fingerprint
@@ -15,7 +17,14 @@ public:
 
     // The label of the token the administrator is about to log in to.
     void setKeyName(const QString& label);
+    QAction* soPinLoginAction() const { return m_login; }
+
+public Q_SLOTS:
+    // Verifies the SO PIN on the current SKF application; runs whether or not the action is enabled.
+    void loginWithSoPin();
 
 private:
     QLabel* m_lFingerKeyName;
+    QLineEdit* m_edtFingerSPIN;
+    QAction* m_login;
 };

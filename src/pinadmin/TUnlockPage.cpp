@@ -1,9 +1,14 @@
 #include "TUnlockPage.h"
 
+#include "i18n/ResStrs.h"
+#include "platform/ActionUpdater.h"
+#include "token/CerMgrApis.h"
+#include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
 #include "ui/TProgramState.h"
 
+#include <QAction>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,8 +22,64 @@ TUnlockPage::TUnlockPage(TProgramState& state, QWidget* parent) : TPage(state, p
 
     auto* box = group(this, "RzGroupBox5");
     auto* form = formIn(this, box);
-    addRow(form, label(box, "LAdmin_SOPIN"), edit(box, "edtSPINForUnLock", 16, true));
-    addRow(form, label(box, "LAdmin_New_UPIN1"), edit(box, "edtUPINForUnlock1", 16, true));
-    addRow(form, label(box, "LAdmin_New_UPIN2"), edit(box, "edtUPINForUnlock2", 16, true));
-    addButtons(form, {button(box, "Button11", action(this, "AcUnlock"))});
+    m_edtSPINForUnLock = edit(box, "edtSPINForUnLock", 16, true);
+    m_edtUPINForUnlock1 = edit(box, "edtUPINForUnlock1", 16, true);
+    m_edtUPINForUnlock2 = edit(box, "edtUPINForUnlock2", 16, true);
+    addRow(form, label(box, "LAdmin_SOPIN"), m_edtSPINForUnLock);
+    addRow(form, label(box, "LAdmin_New_UPIN1"), m_edtUPINForUnlock1);
+    addRow(form, label(box, "LAdmin_New_UPIN2"), m_edtUPINForUnlock2);
+    m_unlock = action(this, "AcUnlock");
+    addButtons(form, {button(box, "Button11", m_unlock)});
+
+    connect(m_unlock, &QAction::triggered, this, &TUnlockPage::unlock);
+    connect(m_edtUPINForUnlock2, &QLineEdit::returnPressed, this, &TUnlockPage::unlock);
+    ActionUpdater::instance().add(m_unlock, [this] { return unlockAllowed(); });
+}
+
+bool TUnlockPage::unlockAllowed() const
+{
+    const int slot = m_state.currentToken;
+    if (slot < 0 || slot >= TProgramState::MaxTokens)
+        return false;
+    const TQ7Info& info = m_state.TokenInfoTable[size_t(slot)];
+    return m_edtSPINForUnLock->text().size() >= info.MinSoPinLen &&
+           m_edtUPINForUnlock1->text().size() >= info.MinPinLen &&
+           m_edtUPINForUnlock2->text().size() >= info.MinPinLen;
+}
+
+void TUnlockPage::unlock()
+{
+    const int slot = m_state.currentToken;
+    if (slot < 0 || slot >= TProgramState::MaxTokens)
+        return;
+    QWidget* owner = window();
+    if (m_edtUPINForUnlock1->text() != m_edtUPINForUnlock2->text()) {
+        Messages::information(owner, ResStrs::text("S_PIN_equal"));
+        return;
+    }
+    if (m_state.TokenInfoTable[size_t(slot)].Initialized == 0) {
+        Messages::information(owner, ResStrs::text("Init_Info"));
+        return;
+    }
+    CerMgrApis::ReadPinState(slot, PinType::So, m_state.pinState);
+    if (m_state.pinState.Locked == 1) {
+        Messages::information(owner, ResStrs::text("K_Dead"));
+        return;
+    }
+
+    CerMgrApis::LogoutToken(slot);
+    m_state.loginState[size_t(slot)] = 1;
+    const QString soPin = m_edtSPINForUnLock->text();
+    if (CerMgrApis::ResetUserPin(slot, soPin, m_edtUPINForUnlock1->text()) == 0) {
+        CerMgrApis::LogoutToken(slot);
+        m_state.loginState[size_t(slot)] = 1;
+        Messages::information(owner, ResStrs::text("Change_Yes"));
+        return;
+    }
+    // A login with the same SO PIN tells a wrong SO PIN from a refused new user PIN.
+    qint32 retriesLeft = 0;
+    const bool soPinRight = CerMgrApis::LoginSO(slot, soPin, retriesLeft) == 0;
+    if (soPinRight)
+        CerMgrApis::LogoutToken(slot);
+    Messages::information(owner, ResStrs::text(soPinRight ? "Change_No" : "SOPIN_Error"));
 }

@@ -44,4 +44,7 @@ struct TTimings
     // container is made for it.
     int certProgressFast = 150;
     int certProgressSlow = 350;
+    // CD-ROM image writing: the pause before each chunk, and the wait before success is reported.
+    int isoChunkPause = 100;
+    int isoDoneWait = 500;
 };

@@ -24,5 +24,7 @@ inline TTimings testTimings()
     t.verifyCloseStep = 1;
     t.certProgressFast = 1;
     t.certProgressSlow = 1;
+    t.isoChunkPause = 0;
+    t.isoDoneWait = 0;
     return t;
 }

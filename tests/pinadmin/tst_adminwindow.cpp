@@ -1,0 +1,150 @@
+// Administrator mode through the whole main window on a virtual token: the administration subtree,
+// the page each of its nodes opens, and an initialization that ends in a rebuilt tree.
+#include "ScriptedDialogs.h"
+#include "TestEnv.h"
+#include "TestTimings.h"
+#include "TestWait.h"
+#include "TokenFixture.h"
+#include "VTokenStore.h"
+#include "app/PageId.h"
+#include "app/TMainForm.h"
+#include "app/TNavigator.h"
+#include "i18n/ResStrs.h"
+#include "pinadmin/TInitPage.h"
+#include "ui/TProgramState.h"
+#include "ui/TStartOptions.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+class TstAdminWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> m_env;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+
+    static QTreeWidget* tree(TMainForm& form) { return form.findChild<QTreeWidget*>(QStringLiteral("tv")); }
+    static QTreeWidgetItem* tokenNode(TMainForm& form)
+    {
+        QTreeWidgetItem* root = tree(form)->topLevelItem(0);
+        return root && root->childCount() == 1 && root->child(0)->childCount() > 0 ? root->child(0) : nullptr;
+    }
+    static QWidget* currentPage(TMainForm& form)
+    {
+        return form.findChild<QStackedWidget*>(QStringLiteral("RPC"))->currentWidget();
+    }
+    static std::unique_ptr<TMainForm> start(bool admin)
+    {
+        TStartOptions options;
+        options.admin = admin;
+        auto form = std::make_unique<TMainForm>(options);
+        form->state().timings = testTimings();
+        form->show();
+        return form;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        ResStrs::resetToDefaults();
+        m_env = std::make_unique<TestEnv>(false);
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+    }
+    void cleanup()
+    {
+        m_dialogs.reset();
+        m_env.reset();
+    }
+
+    void withoutAdminTheTreeIsAsBefore()
+    {
+        QVERIFY(TokenFixture::store(TokenFixture::token(0)));
+        auto form = start(false);
+        QX_TRY_VERIFY(tokenNode(*form));
+        QTreeWidgetItem* token = tokenNode(*form);
+        QCOMPARE(token->childCount(), 4);
+        for (int i = 0; i < token->childCount(); ++i)
+            QCOMPARE(token->child(i)->childCount(), 0);
+    }
+
+    void adminNodesOpenTheirPages_data()
+    {
+        QTest::addColumn<QList<int>>("path"); // child indexes below the token node
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("fingerSettingsVisible");
+        QTest::newRow("administration") << QList<int>{4} << "管理" << int(PageId::Init) << false;
+        QTest::newRow("initialization") << QList<int>{4, 0} << "初始化" << int(PageId::Init) << false;
+        QTest::newRow("SO PIN change") << QList<int>{4, 1} << "修改SO PIN" << int(PageId::SoPin) << false;
+        QTest::newRow("user PIN unlock") << QList<int>{4, 2} << "解锁用户PIN" << int(PageId::Unlock) << false;
+        QTest::newRow("CD-ROM image") << QList<int>{4, 3} << "下载ISO" << int(PageId::Iso) << false;
+        QTest::newRow("administrator login")
+            << QList<int>{4, 4} << "管理员登录" << int(PageId::SoLogin) << false;
+        QTest::newRow("administrator login, level 4")
+            << QList<int>{4, 4, 0} << "管理员登录" << int(PageId::SoLogin) << false;
+        QTest::newRow("user fingerprints")
+            << QList<int>{4, 4, 1} << "用户指纹" << int(PageId::Finger) << false;
+        QTest::newRow("administrator fingerprints")
+            << QList<int>{4, 4, 2} << "管理员指纹" << int(PageId::Finger) << false;
+    }
+
+    void adminNodesOpenTheirPages()
+    {
+        QFETCH(QList<int>, path);
+        QFETCH(QString, caption);
+        QFETCH(int, page);
+        QFETCH(bool, fingerSettingsVisible);
+        QVERIFY(TokenFixture::store(TokenFixture::token(0)));
+        auto form = start(true);
+        QX_TRY_VERIFY(tokenNode(*form));
+        QTreeWidgetItem* node = tokenNode(*form);
+        QCOMPARE(node->childCount(), 5);
+        QSignalSpy fingerRequests(form.get(), &TMainForm::fingerPageRequested);
+        for (int i : path)
+            node = node->child(i);
+        QVERIFY(node);
+        QCOMPARE(node->text(0), caption);
+        tree(*form)->setCurrentItem(node);
+        QCOMPARE(currentPage(*form), form->page(PageId(page)));
+        if (PageId(page) == PageId::Init) {
+            auto* init = static_cast<TInitPage*>(form->page(PageId::Init));
+            QCOMPARE(init->pageControl()->isTabVisible(3), fingerSettingsVisible);
+        }
+        if (caption == QStringLiteral("管理员指纹") || caption == QStringLiteral("用户指纹")) {
+            QCOMPARE(fingerRequests.size(), 1);
+            QCOMPARE(fingerRequests.first().first().toUInt(),
+                     caption == QStringLiteral("用户指纹") ? 1u : 0u);
+        }
+    }
+
+    // An initialization from the window: the SO PIN is asked, the token takes the new values and the
+    // tree is built again.
+    void initializationRebuildsTheTree()
+    {
+        VToken t = TokenFixture::token(0);
+        QVERIFY(TokenFixture::store(t));
+        auto form = start(true);
+        QX_TRY_VERIFY(tokenNode(*form));
+        tree(*form)->setCurrentItem(tokenNode(*form)->child(4)->child(0));
+        auto* init = static_cast<TInitPage*>(form->page(PageId::Init));
+        init->findChild<QLineEdit*>(QStringLiteral("edtInit_KeyName"))->setText(QStringLiteral("Fresh"));
+        m_dialogs->setNextAnswer(true);
+        m_dialogs->setNextSoPin(QString::fromLatin1(TokenFixture::SoPin));
+        QTreeWidgetItem* before = tokenNode(*form);
+        init->initAction()->trigger();
+        QVERIFY(m_dialogs->texts().contains(QStringLiteral("操作成功")));
+        QX_TRY_VERIFY(tokenNode(*form) && tokenNode(*form) != before &&
+                      tokenNode(*form)->text(0) == QStringLiteral("Fresh"));
+        QCOMPARE(tokenNode(*form)->childCount(), 5);
+    }
+};
+
+QTEST_MAIN(TstAdminWindow)
+#include "tst_adminwindow.moc"
