@@ -36,4 +36,10 @@ struct TTimings
     // container is made for it.
     int certProgressFast = 150;
     int certProgressSlow = 350;
+    // Bound of the random pause after each row of the system page's re-check.
+    int fullCheckPause = 100;
+    // The online update looks at its download and at the closing window this often.
+    int updatePoll = 500;
+    // A download that receives nothing for this long has stalled and fails.
+    int updateStall = 30000;
 };
