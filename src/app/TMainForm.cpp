@@ -197,10 +197,10 @@ void TMainForm::applyCreationSteps()
 {
     // Nobody is logged in.
     m_state.loginState.fill(0);
-    // The update and the fuller report are not offered.
+    // The update and the fuller report are offered in administrator mode only.
     for (const char* name : {"AcUpdate", "AcSave", "AcMore"})
         for (QAction* action : findChildren<QAction*>(QLatin1String(name)))
-            action->setVisible(false);
+            action->setVisible(m_state.options.admin);
     page<TSystemInfoPage>(PageId::System)->downloadProgress()->setVisible(false);
     showPage(PageId::KeyInfo);
     applyCertificateSwitches();
@@ -318,6 +318,7 @@ void TMainForm::showPage(PageId id)
 
 void TMainForm::buildSystemReport()
 {
+    page<TSystemInfoPage>(PageId::System)->ShowSystemReport();
     Q_EMIT systemReportRequested();
 }
 

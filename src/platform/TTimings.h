@@ -47,4 +47,10 @@ struct TTimings
     // CD-ROM image writing: the pause before each chunk, and the wait before success is reported.
     int isoChunkPause = 100;
     int isoDoneWait = 500;
+    // Bound of the random pause after each row of the system page's re-check.
+    int fullCheckPause = 100;
+    // The online update looks at its download and at the closing window this often.
+    int updatePoll = 500;
+    // A download that receives nothing for this long has stalled and fails.
+    int updateStall = 30000;
 };

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QProgressBar;
+class QTimer;
+class UpdateDownload;
+struct TProgramState;
+
+// The online update of the system page: compares the installed version with the server's, and on
+// the user's word downloads the new setup program and starts it. Every step is logged to Logs.txt
+// in the update directory. The window stays responsive throughout: each step runs when its
+// download reports back, and a poll ends the wait when the main window closes.
+class TOnlineUpdate : public QObject
+{
+    Q_OBJECT
+public:
+    // What ReadVersions reports.
+    enum VersionsResult
+    {
+        VersionsRead = 0,
+        ClientFileMissing = 2,
+        ServerFileMissing = 3
+    };
+
+    // Larger version files are refused: a real one is a few lines.
+    static constexpr qint64 MaxVersionFileSize = 1024 * 1024;
+
+    TOnlineUpdate(TProgramState& state, QProgressBar* progress, QObject* parent = nullptr);
+    ~TOnlineUpdate() override;
+
+    void AcUpdateExecute();
+    bool isRunning() const { return m_step != Step::Idle; }
+
+    // "$APPDATA/Vostrel/QX4100/update/", created with its parents; empty when it cannot be made.
+    static QString UpdateDirectory();
+    static bool AppendLog(const QString& logPath, const QString& text);
+    // Dotted versions compared part by part as numbers; a part that is not a number compares as
+    // text after every number. Missing parts count as 0. Negative, zero or positive like strcmp.
+    static int compareVersions(const QString& a, const QString& b);
+
+Q_SIGNALS:
+    void runningChanged(bool running);
+
+private:
+    enum class Step
+    {
+        Idle,
+        Versions,
+        Setup
+    };
+
+    void startReadVersions();
+    void versionsDownloaded(qint32 result);
+    void versionsRead(int result);
+    void setupDownloaded(qint32 result);
+    void pollClosing();
+    void log(const QString& text);
+    void end();
+
+    TProgramState& m_state;
+    QProgressBar* m_progress;
+    QNetworkAccessManager* m_network;
+    UpdateDownload* m_download;
+    QTimer* m_poll;
+    Step m_step = Step::Idle;
+    QString m_dir;
+    bool m_logFailed = false;
+    QString m_clientVersion;
+    QString m_serverVersion;
+    QString m_setupAddress;
+    QString m_setupSha256;
+};
