@@ -3,7 +3,8 @@
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
       qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libssl-dev openssl libudev-dev
-      fonts-noto-cjk xvfb xauth x11-apps imagemagick)
+      fonts-noto-cjk xvfb xauth x11-apps imagemagick
+      libp11-kit-dev softhsm2 opensc)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
