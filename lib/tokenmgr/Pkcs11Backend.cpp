@@ -368,6 +368,8 @@ quint32 Pkcs11Backend::load(Session& s)
     if (s.loaded)
         return TM_OK;
     s.containers.clear();
+    s.certificates.clear();
+    s.keys.clear();
     CK_RV rv = f()->C_FindObjectsInit(s.handle, nullptr, 0);
     if (rv != CKR_OK)
         return status(rv);
@@ -394,33 +396,50 @@ quint32 Pkcs11Backend::load(Session& s)
         CK_BBOOL decrypt = CK_FALSE, unwrap = CK_FALSE, derive = CK_FALSE, encrypt = CK_FALSE,
                  wrap = CK_FALSE;
         CK_CERTIFICATE_TYPE certType = CKC_X_509;
-        CK_ATTRIBUTE head[] = {{CKA_CLASS, &o.cls, sizeof(o.cls)}};
-        rv = f()->C_GetAttributeValue(s.handle, h, head, 1);
+        o.cls = CK_OBJECT_CLASS(-1);
+        char id[256], label[256];
+        // One query per object: attributes the object lacks come back unavailable and keep their
+        // defaults; an ID or label longer than the buffers is read on its own.
+        CK_ATTRIBUTE a[] = {{CKA_CLASS, &o.cls, sizeof(o.cls)},
+                            {CKA_ID, id, sizeof(id)},
+                            {CKA_LABEL, label, sizeof(label)},
+                            {CKA_CERTIFICATE_TYPE, &certType, sizeof(certType)},
+                            {CKA_KEY_TYPE, &o.keyType, sizeof(o.keyType)},
+                            {CKA_DECRYPT, &decrypt, sizeof(decrypt)},
+                            {CKA_UNWRAP, &unwrap, sizeof(unwrap)},
+                            {CKA_DERIVE, &derive, sizeof(derive)},
+                            {CKA_ENCRYPT, &encrypt, sizeof(encrypt)},
+                            {CKA_WRAP, &wrap, sizeof(wrap)}};
+        rv = f()->C_GetAttributeValue(s.handle, h, a, CK_ULONG(std::size(a)));
         if (rv == CKR_OBJECT_HANDLE_INVALID)
             continue; // destroyed by someone else meanwhile
-        if (rv != CKR_OK)
+        if (rv != CKR_OK && rv != CKR_ATTRIBUTE_TYPE_INVALID && rv != CKR_ATTRIBUTE_SENSITIVE &&
+            rv != CKR_BUFFER_TOO_SMALL)
             return status(rv);
-        if (o.cls != CKO_CERTIFICATE && o.cls != CKO_PRIVATE_KEY && o.cls != CKO_PUBLIC_KEY)
+        if (a[0].ulValueLen != sizeof(o.cls) ||
+            (o.cls != CKO_CERTIFICATE && o.cls != CKO_PRIVATE_KEY && o.cls != CKO_PUBLIC_KEY))
             continue;
-        o.id = attribute(s.handle, h, CKA_ID, &rv);
-        o.label = attribute(s.handle, h, CKA_LABEL, &rv);
+        const auto text = [&](const CK_ATTRIBUTE& at, const char* buffer) {
+            if (at.ulValueLen == CK_UNAVAILABLE_INFORMATION) {
+                CK_RV again = CKR_OK;
+                return rv == CKR_BUFFER_TOO_SMALL ? attribute(s.handle, h, at.type, &again) : QByteArray();
+            }
+            return QByteArray(buffer, qsizetype(at.ulValueLen));
+        };
+        o.id = text(a[1], id);
+        o.label = text(a[2], label);
         if (o.cls == CKO_CERTIFICATE) {
-            CK_ATTRIBUTE a{CKA_CERTIFICATE_TYPE, &certType, sizeof(certType)};
-            f()->C_GetAttributeValue(s.handle, h, &a, 1);
-            if (certType != CKC_X_509)
+            if (a[3].ulValueLen == sizeof(certType) && certType != CKC_X_509)
                 continue;
         } else {
-            // Attributes a key type lacks come back unavailable and stay false.
-            CK_ATTRIBUTE a[] = {
-                {CKA_KEY_TYPE, &o.keyType, sizeof(o.keyType)}, {CKA_DECRYPT, &decrypt, sizeof(decrypt)},
-                {CKA_UNWRAP, &unwrap, sizeof(unwrap)},         {CKA_DERIVE, &derive, sizeof(derive)},
-                {CKA_ENCRYPT, &encrypt, sizeof(encrypt)},      {CKA_WRAP, &wrap, sizeof(wrap)}};
-            for (CK_ATTRIBUTE& one : a) {
-                // A failed query may overwrite the length with CK_UNAVAILABLE_INFORMATION: keep ours.
-                const CK_ULONG size = one.ulValueLen;
-                if (f()->C_GetAttributeValue(s.handle, h, &one, 1) != CKR_OK)
-                    std::memset(one.pValue, 0, size);
-            }
+            const auto flag = [](const CK_ATTRIBUTE& at) {
+                return at.ulValueLen == sizeof(CK_BBOOL) && *static_cast<CK_BBOOL*>(at.pValue) == CK_TRUE;
+            };
+            decrypt = flag(a[5]);
+            unwrap = flag(a[6]);
+            derive = flag(a[7]);
+            encrypt = flag(a[8]);
+            wrap = flag(a[9]);
             o.exchange =
                 o.cls == CKO_PRIVATE_KEY ? (decrypt || unwrap || derive) : (encrypt || wrap || derive);
         }
@@ -746,14 +765,35 @@ quint32 Pkcs11Backend::certificate(int slot, const QByteArray& name, int keySpec
     const Object* cert = c->first(CKO_CERTIFICATE);
     if (!cert || c->keySpec != keySpec)
         return TM_ERR_NOT_FOUND;
+    if (const auto it = s->certificates.constFind(name); it != s->certificates.cend()) {
+        *der = *it;
+        return TM_OK;
+    }
     CK_RV rv = CKR_OK;
     *der = attribute(s->handle, cert->handle, CKA_VALUE, &rv);
     if (rv != CKR_OK)
         return status(rv);
-    return der->isEmpty() ? TM_ERR_CERTIFICATE : TM_OK;
+    if (der->isEmpty())
+        return TM_ERR_CERTIFICATE;
+    s->certificates.insert(name, *der);
+    return TM_OK;
 }
 
 quint32 Pkcs11Backend::keyInfo(Session& s, const Container& c, CK_OBJECT_CLASS cls, KeyInfo* out)
+{
+    // The tree asks for both halves of every container: read each once per load.
+    const QByteArray cacheKey = c.name + '\0' + QByteArray::number(qulonglong(cls));
+    if (const auto it = s.keys.constFind(cacheKey); it != s.keys.cend()) {
+        *out = *it;
+        return TM_OK;
+    }
+    const quint32 st = readKeyInfo(s, c, cls, out);
+    if (st == TM_OK)
+        s.keys.insert(cacheKey, *out);
+    return st;
+}
+
+quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLASS cls, KeyInfo* out)
 {
     const Object* key = c.first(cls);
     const Object* pub = c.first(CKO_PUBLIC_KEY);
@@ -764,7 +804,10 @@ quint32 Pkcs11Backend::keyInfo(Session& s, const Container& c, CK_OBJECT_CLASS c
     // The certificate tells the public key most reliably; key objects answer when there is none.
     if (cert) {
         CertInfo info;
-        if (CertInfo::fromDer(attribute(s.handle, cert->handle, CKA_VALUE, &rv), &info)) {
+        const QByteArray der = s.certificates.contains(c.name)
+                                   ? s.certificates.value(c.name)
+                                   : attribute(s.handle, cert->handle, CKA_VALUE, &rv);
+        if (CertInfo::fromDer(der, &info)) {
             out->keyType = info.keyType;
             out->keyBits = info.keyBits;
             out->rawPublicKey = info.rawPublicKey;

@@ -70,7 +70,9 @@ private:
         CK_SESSION_HANDLE handle = CK_INVALID_HANDLE;
         bool loaded = false;
         QList<Container> containers;
-        QList<QByteArray> pending; // created by name, waiting for their first import
+        QList<QByteArray> pending;                  // created by name, waiting for their first import
+        QHash<QByteArray, QByteArray> certificates; // read since the last load, by container name
+        QHash<QByteArray, KeyInfo> keys;            // by container name and object class
     };
 
     CK_FUNCTION_LIST* f() const { return m_module->f(); }
@@ -79,6 +81,7 @@ private:
     const Container* findContainer(Session& s, const QByteArray& name, quint32* status);
     QByteArray attribute(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE o, CK_ATTRIBUTE_TYPE type, CK_RV* rv) const;
     quint32 keyInfo(Session& s, const Container& c, CK_OBJECT_CLASS cls, KeyInfo* out);
+    quint32 readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLASS cls, KeyInfo* out);
     quint32 importEntry(int slot, const QByteArray& container, int keySpec, const CertFile::Entry& e);
     void closeSession(Session& s);
 
