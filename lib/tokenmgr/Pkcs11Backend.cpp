@@ -464,13 +464,14 @@ quint32 Pkcs11Backend::load(Session& s)
     for (Container& c : s.containers) {
         const Object* pri = c.first(CKO_PRIVATE_KEY);
         const Object* pub = c.first(CKO_PUBLIC_KEY);
-        const Object* cert = c.first(CKO_CERTIFICATE);
         c.keySpec = pri ? (pri->exchange ? TM_KEYSPEC_EXCHANGE : TM_KEYSPEC_SIGNATURE)
                         : (pub && !pub->exchange ? TM_KEYSPEC_SIGNATURE : TM_KEYSPEC_EXCHANGE);
         QByteArray name;
-        for (const Object* o : {pri, cert, pub})
-            if (name.isEmpty() && o && !o->label.isEmpty())
-                name = o->label;
+        if (pri)
+            name = pri->label;
+        for (const Object& o : c.objects)
+            if (name.isEmpty())
+                name = o.label;
         if (name.isEmpty() || name.size() > MaxContainerName || name.contains('\0') || names.contains(name))
             name = c.hasId ? c.id.toHex() : QByteArray("object-") + QByteArray::number(c.objects[0].handle);
         names.insert(name, 1);

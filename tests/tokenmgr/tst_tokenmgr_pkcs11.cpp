@@ -351,6 +351,48 @@ private Q_SLOTS:
                                    QStringLiteral("-verify"), pub, QStringLiteral("-signature"), sig, data}));
     }
 
+    // Certificates written by another program: two under one ID, one with neither ID nor label, none
+    // with a key. They show as containers without costing a crash or a lost certificate.
+    void objectsWrittenByOtherPrograms()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pkcs11-tool")).isEmpty())
+            QSKIP("pkcs11-tool is not installed (package opensc)");
+        const QString root = m_files->path(QStringLiteral("root.der"));
+        QFile f(root);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(m_files->der(QStringLiteral("root.pem")));
+        f.close();
+        const QStringList common = {
+            QStringLiteral("--module"),      QString::fromLocal8Bit(SoftHsmToken::module()),
+            QStringLiteral("--token-label"), QStringLiteral("Tok A"),
+            QStringLiteral("--login"),       QStringLiteral("--pin"),
+            QString::fromLatin1(UserPin),    QStringLiteral("--type"),
+            QStringLiteral("cert"),          QStringLiteral("--write-object")};
+        QVERIFY(
+            SoftHsmToken::run(QStringLiteral("pkcs11-tool"),
+                              common + QStringList{m_files->path(QStringLiteral("user.der")),
+                                                   QStringLiteral("--id"), QStringLiteral("0102"),
+                                                   QStringLiteral("--label"), QStringLiteral("external")}));
+        QVERIFY(
+            SoftHsmToken::run(QStringLiteral("pkcs11-tool"),
+                              common + QStringList{root, QStringLiteral("--id"), QStringLiteral("0102")}));
+        QVERIFY(SoftHsmToken::run(QStringLiteral("pkcs11-tool"), common + QStringList{root}));
+
+        const int slot = slotOf("Tok A");
+        QCOMPARE(login(slot), TM_OK);
+        const QList<QByteArray> names = containers(slot);
+        QCOMPARE(names.size(), 2);
+        QVERIFY(names.contains("external"));
+        for (const QByteArray& name : names) {
+            unsigned char der[16384];
+            int32_t len = sizeof(der);
+            QCOMPARE(container_get_cert(slot, name.constData(), TM_KEYSPEC_EXCHANGE, der, &len), TM_OK);
+            int32_t type = -1;
+            QCOMPARE(container_get_prikey(slot, name.constData(), TM_KEYSPEC_EXCHANGE, &type, &type),
+                     TM_ERR_NOT_FOUND);
+        }
+    }
+
     void importNeedsLogin()
     {
         const int slot = slotOf("Tok A");
