@@ -1,5 +1,6 @@
 #include "TokenBackend.h"
 
+#include "Pkcs11Backend.h"
 #include "VTokenStore.h"
 #include "VirtualBackend.h"
 
@@ -14,5 +15,8 @@ std::unique_ptr<TokenBackend> TokenBackend::forModule(const QByteArray& module)
 {
     if (isVirtualModule(module))
         return std::make_unique<VirtualBackend>(VTokenStore::defaultFolder());
-    return nullptr; // real PKCS#11 modules are not served yet
+    std::unique_ptr<Pkcs11Module> m = Pkcs11Module::load(module);
+    if (!m)
+        return nullptr;
+    return std::make_unique<Pkcs11Backend>(std::move(m));
 }

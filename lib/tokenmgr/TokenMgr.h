@@ -64,6 +64,11 @@ typedef uint32_t tm_status;
 #define TM_ERR_RESPONSE 0x0A000123u         /* wrong or over-long unlock response */
 #define TM_ERR_NO_UI 0x0A000124u            /* no viewer library beside this one */
 #define TM_ERR_BUSY 0x0A000125u             /* another program kept the token busy; try again */
+#define TM_ERR_NOT_SUPPORTED 0x0A000126u    /* the token's PKCS#11 module has no way to do this */
+
+/* Tries left or maximum tries that the token does not tell (PKCS#11 reports only "locked", "final try"
+ * and "count low"). */
+#define TM_RETRIES_UNKNOWN (-1)
 
 /* Fixed capacities of the caller buffers the contract leaves without a length. */
 #define TM_SERIAL_SIZE 33         /* token_get_info_ex: serial number */
@@ -108,7 +113,10 @@ typedef struct tm_date
 /* module: the PKCS#11 module name; it chooses the backend. The default names "q7sec_pkcs11.dll",
  * "q7sec_pkcs11.so", "libq7sec_pkcs11.so", "virtual" and the empty name (any letter case) select the
  * virtual tokens in $QX4100_TOKEN_STORE (else the XDG data home's Vostrel/QX4100/tokens); any other
- * name answers TM_ERR_UNKNOWN_MODULE. */
+ * name or path is loaded as a PKCS#11 module, and one that cannot be loaded or initialized answers
+ * TM_ERR_UNKNOWN_MODULE. On a PKCS#11 module, tries left read TM_RETRIES_UNKNOWN unless the token
+ * reports the PIN locked (0) or on its final try (1); label change, sector writes, challenge and remote
+ * unlock answer TM_ERR_NOT_SUPPORTED. A second init_pkcs11 with the module in use succeeds. */
 TM_API tm_status init_pkcs11(const char* module);
 TM_API tm_status init_pkcs11_ex(const char* text1, const char* text2, const char* text3, const char* module);
 TM_API tm_status uninit_pkcs11(void);

@@ -19,6 +19,7 @@ namespace {
 // The import worker calls in from a second thread; one call runs at a time.
 std::recursive_mutex g_mutex;
 std::unique_ptr<TokenBackend> g_backend;
+QByteArray g_module; // the name g_backend was chosen by
 
 constexpr qsizetype MaxNarrow = 4096; // longest narrow string argument read (paths)
 constexpr qsizetype MaxPin = 256;
@@ -133,7 +134,9 @@ tm_status initWith(const char* module)
         g_backend = TokenBackend::forModule(name);
         if (!g_backend)
             return TM_ERR_UNKNOWN_MODULE;
-    } else if (!TokenBackend::isVirtualModule(name)) {
+        g_module = name;
+    } else if (name != g_module &&
+               !(TokenBackend::isVirtualModule(name) && TokenBackend::isVirtualModule(g_module))) {
         return TM_ERR_UNKNOWN_MODULE;
     }
     CertFile::loadProviders();
@@ -168,6 +171,7 @@ tm_status uninit_pkcs11(void)
 {
     TM_LOCK;
     g_backend.reset();
+    g_module.clear();
     return TM_OK;
 }
 

@@ -41,7 +41,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption module(
         QStringLiteral("module"),
         QStringLiteral("Drive the tokens of the PKCS#11 module at <path> instead of the virtual "
-                       "tokens."),
+                       "tokens, e.g. /usr/lib/softhsm/libsofthsm2.so (SoftHSM2) or "
+                       "/usr/lib/x86_64-linux-gnu/opensc-pkcs11.so (smart cards through OpenSC)."),
         QStringLiteral("path"));
     parser.addOptions({help, version, admin, module});
 

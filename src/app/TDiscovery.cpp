@@ -82,7 +82,10 @@ void TDiscovery::startLibrary()
 {
     if (m_libraryStopped)
         return;
-    if (CerMgrApis::InitTokenLibrary(ResStrs::text("PKCS11Name")) != 0) {
+    // --module names a PKCS#11 module for this run without editing a language file.
+    const QString module =
+        m_state.options.modulePath.isEmpty() ? ResStrs::text("PKCS11Name") : m_state.options.modulePath;
+    if (CerMgrApis::InitTokenLibrary(module) != 0) {
         m_libraryReady = false;
         m_closeProject->start(m_state.timings.closeProject);
         m_checkInit->start(m_state.timings.checkInit);

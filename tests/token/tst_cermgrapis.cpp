@@ -91,7 +91,7 @@ void tst_CerMgrApis::moduleNameFromCatalog_data()
     QTest::newRow("language file keeps the name")
         << QByteArray("[Caption]\nPKCS11Name=q7sec_pkcs11.dll\n") << true;
     QTest::newRow("language file names another module")
-        << QByteArray("[Caption]\nPKCS11Name=opensc-pkcs11.so\n") << false;
+        << QByteArray("[Caption]\nPKCS11Name=nonexistent-pkcs11.so\n") << false;
 }
 
 void tst_CerMgrApis::moduleNameFromCatalog()

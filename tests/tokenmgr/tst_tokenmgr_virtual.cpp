@@ -27,7 +27,7 @@ private Q_SLOTS:
         QTest::newRow("letter case") << QByteArray("Q7SEC_PKCS11.DLL") << false << TM_OK;
         QTest::newRow("empty") << QByteArray() << false << TM_OK;
         QTest::newRow("unknown module")
-            << QByteArray("/usr/lib/softhsm/libsofthsm2.so") << false << TM_ERR_UNKNOWN_MODULE;
+            << QByteArray("/nonexistent/libnone-pkcs11.so") << false << TM_ERR_UNKNOWN_MODULE;
         QTest::newRow("null") << QByteArray() << true << TM_ERR_ARGUMENTS;
     }
     void initModules()

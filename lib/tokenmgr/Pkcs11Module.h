@@ -1,0 +1,28 @@
+#pragma once
+
+#include <p11-kit/pkcs11.h>
+
+#include <QByteArray>
+
+#include <memory>
+
+// One loaded PKCS#11 module: the library handle, its function list, and the C_Initialize it owes a
+// C_Finalize. Released in reverse order when the object goes.
+class Pkcs11Module
+{
+public:
+    // The module at `path` (a file name is looked up the way the dynamic loader does), or none when the
+    // file is missing, is not a library, lacks C_GetFunctionList, or its C_Initialize fails.
+    static std::unique_ptr<Pkcs11Module> load(const QByteArray& path);
+    Pkcs11Module() = default;
+    ~Pkcs11Module();
+    Pkcs11Module(const Pkcs11Module&) = delete;
+    Pkcs11Module& operator=(const Pkcs11Module&) = delete;
+
+    CK_FUNCTION_LIST* f() const { return m_functions; }
+
+private:
+    void* m_handle = nullptr;
+    CK_FUNCTION_LIST* m_functions = nullptr;
+    bool m_finalize = false;
+};
