@@ -33,40 +33,6 @@ int clampInt(CK_ULONG v)
     return v > CK_ULONG(INT32_MAX) ? INT32_MAX : int(v);
 }
 
-QByteArray readFile(const QByteArray& path, quint32* status)
-{
-    const QString name = QString::fromLocal8Bit(path);
-    QFile f(name);
-    if (path.isEmpty() || !QFileInfo(name).isFile() || !f.open(QIODevice::ReadOnly)) {
-        *status = TM_ERR_FILE_OPEN;
-        return {};
-    }
-    QByteArray bytes = f.read(CertFile::MaxFileSize + 1);
-    if (bytes.size() > CertFile::MaxFileSize) {
-        *status = TM_ERR_FILE_FORMAT;
-        return {};
-    }
-    *status = TM_OK;
-    return bytes;
-}
-
-quint32 entryKind(const QList<CertFile::Entry>& list, bool parsed, int index, CertFile::Entry* entry,
-                  int* kind)
-{
-    if (!parsed)
-        return TM_ERR_NO_FILE;
-    if (index < 0 || index >= list.size())
-        return TM_ERR_INDEX;
-    CertInfo info;
-    if (!CertInfo::fromDer(list[index].certificate, &info, CertInfo::Detail::Summary))
-        return TM_ERR_CERTIFICATE;
-    if (entry)
-        *entry = list[index];
-    if (kind)
-        *kind = info.kind;
-    return TM_OK;
-}
-
 // A PIN as PKCS#11 takes it; an empty PIN means the reader's own PIN pad.
 CK_UTF8CHAR_PTR pinPtr(const QByteArray& pin)
 {
@@ -880,52 +846,6 @@ quint32 Pkcs11Backend::deleteCertificate(int slot, const QByteArray& name, int k
     }
     s->loaded = false;
     return status(rv);
-}
-
-quint32 Pkcs11Backend::parsePkcs12(const QByteArray& path, const QByteArray& password, int* count)
-{
-    m_pkcs12.clear();
-    m_pkcs12Parsed = false;
-    quint32 st = TM_OK;
-    const QByteArray bytes = readFile(path, &st);
-    if (st != TM_OK)
-        return st;
-    QList<CertFile::Entry> entries;
-    st = CertFile::parsePkcs12(bytes, password, &entries);
-    if (st != TM_OK)
-        return st;
-    m_pkcs12 = entries;
-    m_pkcs12Parsed = true;
-    *count = int(entries.size());
-    return TM_OK;
-}
-
-quint32 Pkcs11Backend::parsePkcs7(const QByteArray& path, int* count)
-{
-    m_pkcs7.clear();
-    m_pkcs7Parsed = false;
-    quint32 st = TM_OK;
-    const QByteArray bytes = readFile(path, &st);
-    if (st != TM_OK)
-        return st;
-    QList<CertFile::Entry> entries;
-    st = CertFile::parsePkcs7(bytes, &entries);
-    if (st != TM_OK)
-        return st;
-    m_pkcs7 = entries;
-    m_pkcs7Parsed = true;
-    *count = int(entries.size());
-    return TM_OK;
-}
-
-quint32 Pkcs11Backend::pkcs12Kind(int index, CertFile::Entry* entry, int* kind) const
-{
-    return entryKind(m_pkcs12, m_pkcs12Parsed, index, entry, kind);
-}
-
-quint32 Pkcs11Backend::pkcs7Kind(int index, CertFile::Entry* entry, int* kind) const
-{
-    return entryKind(m_pkcs7, m_pkcs7Parsed, index, entry, kind);
 }
 
 quint32 Pkcs11Backend::importPkcs12(int slot, const QByteArray& container, int keySpec, int index)

@@ -64,11 +64,12 @@ public:
     virtual quint32 privateKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out) = 0;
     virtual quint32 deleteCertificate(int slot, const QByteArray& name, int keySpec) = 0;
 
-    // Certificate files: the last parsed file of each kind is kept for the calls that follow
-    virtual quint32 parsePkcs12(const QByteArray& path, const QByteArray& password, int* count) = 0;
-    virtual quint32 parsePkcs7(const QByteArray& path, int* count) = 0;
-    virtual quint32 pkcs12Kind(int index, CertFile::Entry* entry, int* kind) const = 0;
-    virtual quint32 pkcs7Kind(int index, CertFile::Entry* entry, int* kind) const = 0;
+    // Certificate files: the last parsed file of each kind is kept for the calls that follow. Parsing
+    // is the same whatever the tokens are, so every backend shares it.
+    quint32 parsePkcs12(const QByteArray& path, const QByteArray& password, int* count);
+    quint32 parsePkcs7(const QByteArray& path, int* count);
+    quint32 pkcs12Kind(int index, CertFile::Entry* entry, int* kind) const;
+    quint32 pkcs7Kind(int index, CertFile::Entry* entry, int* kind) const;
     virtual quint32 importPkcs12(int slot, const QByteArray& container, int keySpec, int index) = 0;
     virtual quint32 importPkcs7(int slot, const QByteArray& container, int keySpec, int index) = 0;
     virtual quint32 importX509(int slot, const QByteArray& container, int keySpec,
@@ -79,4 +80,14 @@ public:
     static constexpr int MaxContainerName = 128;
     static constexpr int MaxLabel = 64;
     static constexpr int MaxCertificate = 16384; // the largest object the token stores
+
+protected:
+    // A certificate file read whole: only a regular file, at most CertFile::MaxFileSize bytes.
+    static QByteArray readFile(const QByteArray& path, quint32* status);
+
+private:
+    QList<CertFile::Entry> m_pkcs12;
+    QList<CertFile::Entry> m_pkcs7;
+    bool m_pkcs12Parsed = false;
+    bool m_pkcs7Parsed = false;
 };

@@ -53,25 +53,6 @@ bool lengthOk(const VToken::Pin& pin, const QByteArray& value)
     return value.size() >= pin.minLength && value.size() <= pin.maxLength;
 }
 
-QByteArray readFile(const QByteArray& path, quint32* status)
-{
-    // Only a regular file: a device never ends and a pipe may never open.
-    const QString name = QString::fromLocal8Bit(path);
-    QFile f(name);
-    if (path.isEmpty() || !QFileInfo(name).isFile() || !f.open(QIODevice::ReadOnly)) {
-        *status = TM_ERR_FILE_OPEN;
-        return {};
-    }
-    // Bounded by what is read, not by the size the file claims.
-    QByteArray bytes = f.read(CertFile::MaxFileSize + 1);
-    if (bytes.size() > CertFile::MaxFileSize) {
-        *status = TM_ERR_FILE_FORMAT;
-        return {};
-    }
-    *status = TM_OK;
-    return bytes;
-}
-
 } // namespace
 
 VirtualBackend::VirtualBackend(const QString& storeFolder) : m_store(storeFolder) {}
@@ -594,69 +575,6 @@ quint32 VirtualBackend::deleteCertificate(int slot, const QByteArray& name, int 
                          changed = true;
                          return TM_OK;
                      });
-}
-
-quint32 VirtualBackend::parsePkcs12(const QByteArray& path, const QByteArray& password, int* count)
-{
-    m_pkcs12.clear();
-    m_pkcs12Parsed = false;
-    quint32 status = TM_OK;
-    const QByteArray bytes = readFile(path, &status);
-    if (status != TM_OK)
-        return status;
-    QList<CertFile::Entry> entries;
-    status = CertFile::parsePkcs12(bytes, password, &entries);
-    if (status != TM_OK)
-        return status;
-    m_pkcs12 = entries;
-    m_pkcs12Parsed = true;
-    *count = int(entries.size());
-    return TM_OK;
-}
-
-quint32 VirtualBackend::parsePkcs7(const QByteArray& path, int* count)
-{
-    m_pkcs7.clear();
-    m_pkcs7Parsed = false;
-    quint32 status = TM_OK;
-    const QByteArray bytes = readFile(path, &status);
-    if (status != TM_OK)
-        return status;
-    QList<CertFile::Entry> entries;
-    status = CertFile::parsePkcs7(bytes, &entries);
-    if (status != TM_OK)
-        return status;
-    m_pkcs7 = entries;
-    m_pkcs7Parsed = true;
-    *count = int(entries.size());
-    return TM_OK;
-}
-
-static quint32 entryKind(const QList<CertFile::Entry>& list, bool parsed, int index, CertFile::Entry* entry,
-                         int* kind)
-{
-    if (!parsed)
-        return TM_ERR_NO_FILE;
-    if (index < 0 || index >= list.size())
-        return TM_ERR_INDEX;
-    CertInfo info;
-    if (!CertInfo::fromDer(list[index].certificate, &info, CertInfo::Detail::Summary))
-        return TM_ERR_CERTIFICATE;
-    if (entry)
-        *entry = list[index];
-    if (kind)
-        *kind = info.kind;
-    return TM_OK;
-}
-
-quint32 VirtualBackend::pkcs12Kind(int index, CertFile::Entry* entry, int* kind) const
-{
-    return entryKind(m_pkcs12, m_pkcs12Parsed, index, entry, kind);
-}
-
-quint32 VirtualBackend::pkcs7Kind(int index, CertFile::Entry* entry, int* kind) const
-{
-    return entryKind(m_pkcs7, m_pkcs7Parsed, index, entry, kind);
 }
 
 quint32 VirtualBackend::importPkcs12(int slot, const QByteArray& container, int keySpec, int index)

@@ -39,10 +39,6 @@ public:
     quint32 publicKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out) override;
     quint32 privateKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out) override;
     quint32 deleteCertificate(int slot, const QByteArray& name, int keySpec) override;
-    quint32 parsePkcs12(const QByteArray& path, const QByteArray& password, int* count) override;
-    quint32 parsePkcs7(const QByteArray& path, int* count) override;
-    quint32 pkcs12Kind(int index, CertFile::Entry* entry, int* kind) const override;
-    quint32 pkcs7Kind(int index, CertFile::Entry* entry, int* kind) const override;
     quint32 importPkcs12(int slot, const QByteArray& container, int keySpec, int index) override;
     quint32 importPkcs7(int slot, const QByteArray& container, int keySpec, int index) override;
     quint32 importX509(int slot, const QByteArray& container, int keySpec, const QByteArray& path) override;
@@ -75,8 +71,4 @@ private:
     VTokenStore m_store;
     QStringList m_found;
     QList<Session> m_sessions;
-    QList<CertFile::Entry> m_pkcs12;
-    QList<CertFile::Entry> m_pkcs7;
-    bool m_pkcs12Parsed = false;
-    bool m_pkcs7Parsed = false;
 };
