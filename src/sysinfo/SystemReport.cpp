@@ -89,7 +89,8 @@ QList<Row> SystemReport::basic(HostQueries& host, int edition)
 {
     QList<Row> rows;
     rows.append({text("S_System_Ver"), host.windowsName()});
-    rows.append({text("S_IE_Ver"), QStringLiteral("Internet Explorer Version：") + host.ieVersion()});
+    // The host's default browser stands where Windows names its own: its name and version, no prefix.
+    rows.append({text("S_IE_Ver"), host.ieVersion()});
     if (edition == MiniDriverEdition) {
         QString driver = host.modulePath(Folder::System, QStringLiteral("zKeyraMiniDrv.dll"));
         if (!host.fileExists(driver))
@@ -136,7 +137,7 @@ QList<Row> SystemReport::full(HostQueries& host, int edition, TProgramState& sta
 
     QList<Row> rows;
     rows.append({text("S_System_Ver"), host.windowsName(), 0});
-    rows.append({text("S_IE_Ver"), QStringLiteral("Internet Explorer ") + host.ieVersion(), 0});
+    rows.append({text("S_IE_Ver"), host.ieVersion(), 0});
     if (edition == MiniDriverEdition) {
         rows.append(pathRow("U_CCID_X86_Path", driver));
         if (x64)

@@ -107,7 +107,7 @@ void TstSystemReport::basicReport_data()
     QTest::addColumn<Rows>("rows");
     const QStringList os{"操作系统版本", kOs + " (x64)", ""};
     const QStringList os32{"操作系统版本", kOs + " (win32)", ""};
-    const QStringList ie{"浏览器版本", "Internet Explorer Version：Firefox 115.6.0", ""};
+    const QStringList ie{"浏览器版本", "Firefox 115.6.0", ""};
     QTest::newRow("CSP, x64, installed")
         << 1000 << true << true
         << Rows{os, ie, {"CSP安装", "已安装", ""}, {"CSP版本", "1.1.0.5", ""}, {"PKCS11版本", "2.0.1.0", ""}};
@@ -153,7 +153,7 @@ void TstSystemReport::fullReport_data()
     QTest::addColumn<Rows>("rows");
     const QStringList os{"操作系统版本", kOs + " (x64)", "0"};
     const QStringList os32{"操作系统版本", kOs + " (win32)", "0"};
-    const QStringList ie{"浏览器版本", "Internet Explorer Firefox 115.6.0", "0"};
+    const QStringList ie{"浏览器版本", "Firefox 115.6.0", "0"};
     const QStringList none{"设备状态", "未连接", "2"};
     const QString s32 = FakeHostQueries::system({});
     const QString s64 = FakeHostQueries::other({});
