@@ -11,6 +11,13 @@ KeyInfoRow row(const char* key, const QString& value)
 {
     return {ResStrs::text(key), value};
 }
+
+// A count the token does not tell (a PKCS#11 token reports only "low" or "final try") reads as unknown
+// rather than as an invented number.
+QString countText(qint32 value)
+{
+    return value < 0 ? ResStrs::text("K_Info_Unknown") : QString::number(value);
+}
 } // namespace
 
 QList<KeyInfoRow> keyInfoRows(const TQ7Info& info, const TPinState& userPin)
@@ -22,8 +29,8 @@ QList<KeyInfoRow> keyInfoRows(const TQ7Info& info, const TPinState& userPin)
         row("K_Info_Sn", info.SerialNumber),
         row("K_Info_maxPinLen", QString::number(info.MaxPinLen)),
         row("K_Info_minPinLen", QString::number(info.MinPinLen)),
-        row("Admin_label_TryCount", QString::number(userPin.MaxRetries)),
-        row("S_KeyTryTime", QString::number(userPin.RetriesLeft)),
+        row("Admin_label_TryCount", countText(userPin.MaxRetries)),
+        row("S_KeyTryTime", countText(userPin.RetriesLeft)),
         row("S_Key_Dead_State", ResStrs::text(userPin.Locked != 0 ? "S_Key_Dead_Yes" : "S_Key_Dead_No")),
         row("K_Info_totalMemory", SizeText(info.TotalMemory)),
         row("K_Info_freeMemory", SizeText(info.FreeMemory)),

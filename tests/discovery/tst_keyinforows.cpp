@@ -46,6 +46,7 @@ private Q_SLOTS:
     void cleanup() { ResStrs::resetToDefaults(); }
     void tokenRows_data();
     void tokenRows();
+    void unknownCounts();
     void fingerRows_data();
     void fingerRows();
 
@@ -114,6 +115,20 @@ void TstKeyInfoRows::tokenRows()
     pin.RetriesLeft = 7;
     pin.Locked = locked;
     QCOMPARE(keyInfoRows(sampleToken(), pin), rows);
+}
+
+// A token that does not tell its tries (a PKCS#11 token) shows them as unknown, not as -1.
+void TstKeyInfoRows::unknownCounts()
+{
+    useLanguage(QStringLiteral("EN_1033.lng"));
+    TPinState pin;
+    pin.MaxRetries = -1;
+    pin.RetriesLeft = -1;
+    const QList<KeyInfoRow> rows = keyInfoRows(sampleToken(), pin);
+    QCOMPARE(rows.value(6).value, QStringLiteral("unknown"));
+    QCOMPARE(rows.value(7).value, QStringLiteral("unknown"));
+    useLanguage(QString());
+    QCOMPARE(keyInfoRows(sampleToken(), pin).value(7).value, QStringLiteral("未知"));
 }
 
 void TstKeyInfoRows::fingerRows_data()
