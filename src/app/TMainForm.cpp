@@ -96,6 +96,9 @@ void TMainForm::connectDiscovery()
     auto* finger = page<TFingerPage>(PageId::Finger);
     finger->attachLogon(login->fingerLogonAction());
     connect(this, &TMainForm::loginFingerButtonsRequested, finger, &TFingerPage::prepareLogon);
+    finger->attachSoLogon(
+        page(PageId::SoLogin)->findChild<QAction*>(QStringLiteral("AcFinger_SOPINFinger_Login")));
+    connect(this, &TMainForm::soLoginRequested, finger, &TFingerPage::prepareSoLogon);
     connect(this, &TMainForm::userFingerNodeRequested, finger,
             [finger] { finger->ShowFingerPageFor(SKF_USER_TYPE); });
     connect(this, &TMainForm::fingerPageRequested, finger,

@@ -321,6 +321,22 @@ void TFingerPage::attachLogon(QAction* fingerLogon)
     ActionUpdater::instance().add(fingerLogon, [this] { return skf() && skf()->userFingerCount() > 0; });
 }
 
+void TFingerPage::attachSoLogon(QAction* fingerSoLogon)
+{
+    m_soLogon = fingerSoLogon;
+    connect(fingerSoLogon, &QAction::triggered, this, &TFingerPage::AcFingerSoLogon);
+    ActionUpdater::instance().add(fingerSoLogon, [this] { return skf() && skf()->adminFingerCount() > 0; });
+}
+
+void TFingerPage::prepareSoLogon()
+{
+    const bool sensor = tokenHasSensor();
+    if (m_soLogon)
+        m_soLogon->setVisible(sensor);
+    if (sensor)
+        RefreshFingerPage(SKF_ADMIN_TYPE);
+}
+
 void TFingerPage::prepareLogon()
 {
     const bool sensor = tokenHasSensor();
@@ -332,34 +348,51 @@ void TFingerPage::prepareLogon()
 
 void TFingerPage::AcFingerlogon()
 {
+    const int t = token();
+    if (fingerLogin(SKF_USER_TYPE)) {
+        // The finger logged in the token it was read on, and only that one.
+        CerMgrApis::ReloadTokenObjects(t);
+        m_state.loginState[size_t(t)] = 2;
+        Q_EMIT fingerLoggedIn(t);
+    }
+}
+
+void TFingerPage::AcFingerSoLogon()
+{
+    // The administrator's finger ends the user's login on that token; nothing else changes.
+    const int t = token();
+    if (fingerLogin(SKF_ADMIN_TYPE)) {
+        m_state.loginState[size_t(t)] = 1;
+        Messages::information(window(), ResStrs::text("F_Login_OK"));
+    }
+}
+
+bool TFingerPage::fingerLogin(uint32_t pinType)
+{
     TSkfBinding* s = skf();
     if (!s || !tokenHasSensor())
-        return;
-    RefreshFingerPage(SKF_USER_TYPE);
+        return false;
+    RefreshFingerPage(pinType);
     if (s->fingerInfo().RetriesLeft == 0) {
         Messages::information(window(), ResStrs::text("P_SAR_PIN_LOCKED"));
-        return;
+        return false;
     }
     if (s->fingerInfo().EnrolledCount == 0) {
         Messages::information(window(), ResStrs::text("P_SAR_FINGER_NOT_EXIST"));
-        return;
+        return false;
     }
-    const int t = token();
     TFingerVerifyForm dialog(*s, m_state.timings, window());
     dialog.setWindowTitle(ResStrs::text("P_FingerVerify"));
     dialog.setApplication(application());
-    dialog.setPinType(SKF_USER_TYPE);
-    dialog.setTokenSlot(t);
+    dialog.setPinType(pinType);
+    dialog.setTokenSlot(token());
     dialog.setPictures(m_ok, m_error, animationFile());
     // Discovery must not reconnect the tokens under the login that waits for the finger.
     m_state.tokenWorkRunning = true;
     const auto resume = qScopeGuard([this] { m_state.tokenWorkRunning = false; });
     dialog.exec();
     if (dialog.status() != SAR_OK)
-        return;
-    RefreshFingerPage(SKF_USER_TYPE);
-    // The finger logged in the token it was read on, and only that one.
-    CerMgrApis::ReloadTokenObjects(t);
-    m_state.loginState[size_t(t)] = 2;
-    Q_EMIT fingerLoggedIn(t);
+        return false;
+    RefreshFingerPage(pinType);
+    return true;
 }

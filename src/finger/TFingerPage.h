@@ -49,6 +49,9 @@ public:
     void attachLogon(QAction* fingerLogon);
     // The login page is about to be shown for the selected token.
     void prepareLogon();
+    // The same for the administrator's fingerprint login on the SO login page.
+    void attachSoLogon(QAction* fingerSoLogon);
+    void prepareSoLogon();
 
 public Q_SLOTS:
     void fingerClicked(int finger);
@@ -56,12 +59,15 @@ public Q_SLOTS:
     void AcFingerUnlock();
     void AcFingerDel();
     void AcFingerlogon();
+    void AcFingerSoLogon();
 
 Q_SIGNALS:
     // A fingerprint login succeeded on this token: its objects are reloaded and its login state is 2.
     void fingerLoggedIn(int token);
 
 private:
+    // Verifies a finger of the PIN type on the selected token; true when it was accepted.
+    bool fingerLogin(uint32_t pinType);
     TSkfBinding* skf() const;
     int token() const;
     QByteArray serial() const;
@@ -77,6 +83,7 @@ private:
     QAction* m_unlock;
     QAction* m_delete;
     QAction* m_logon = nullptr;
+    QAction* m_soLogon = nullptr;
     QLabel* m_info;
     // The binding the page's redraw was handed to; the binding arrives after the page is built.
     mutable TSkfBinding* m_hooked = nullptr;

@@ -80,11 +80,13 @@ void TSoLoginPage::loginWithSoPin()
         return;
     }
     uint32_t retries = 0;
-    const uint32_t status =
-        m_state.skf->VerifyPIN(m_state.skf->currentApplication(), 0, m_edtFingerSPIN->text(), &retries);
+    // The selected token's own fingerprint application: another token's would check the wrong PIN.
+    const HAPPLICATION application =
+        m_state.skf->TokenApplication(m_state.TokenInfoTable[size_t(slot)].SerialNumber.toLocal8Bit());
+    const uint32_t status = m_state.skf->VerifyPIN(application, 0, m_edtFingerSPIN->text(), &retries);
     if (status == 0) {
-        // The fingerprint page works on slot 0; its user counts as not logged in from here on.
-        m_state.loginState[0] = 1;
+        // The administrator now holds that token; its user counts as not logged in from here on.
+        m_state.loginState[size_t(slot)] = 1;
         Messages::information(owner, ResStrs::text("F_Login_OK"));
         return;
     }

@@ -30,6 +30,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 
 #include <functional>
@@ -255,6 +256,46 @@ private Q_SLOTS:
         QCOMPARE(currentPage(*form), form->page(PageId::Cert));
         QCOMPARE(form->state().loginState[1], 2);
         QCOMPARE(form->state().loginState[0], 1);
+    }
+
+    // The administrator's finger, on the SO login page of the selected token: that token's user login
+    // ends there, the first token's stays.
+    void administratorFingerLogon()
+    {
+        QVERIFY(storeToken(0, true, {1}));
+        VToken t = TokenFixture::token(1);
+        t.fingerSupport = true;
+        VFingerprints f = VFingerprints::read(t);
+        f.admin.fingers.insert(6, 6);
+        f.admin.retriesLeft = 10;
+        f.write(t);
+        QVERIFY(TokenFixture::store(t));
+        TStartOptions options;
+        options.admin = true;
+        TMainForm form(options);
+        form.state().timings = testTimings();
+        form.state().skf = m_skf.get();
+        form.show();
+        QX_TRY_VERIFY(node(form, 1, PageId::Cert));
+        login(form, 0);
+        login(form, 1);
+        QTreeWidgetItem* soLogin = nullptr;
+        for (QTreeWidgetItemIterator it(
+                 form.findChild<QTreeWidget*>(QStringLiteral("tv"))->topLevelItem(0)->child(1));
+             *it && !soLogin; ++it)
+            if ((*it)->data(0, TNavigator::PageRole).value<PageId>() == PageId::SoLogin)
+                soLogin = *it;
+        QVERIFY(soLogin);
+        select(form, soLogin);
+        QCOMPARE(currentPage(form), form.page(PageId::SoLogin));
+        auto* logon =
+            form.page(PageId::SoLogin)->findChild<QAction*>(QStringLiteral("AcFinger_SOPINFinger_Login"));
+        QX_TRY_VERIFY(logon->isEnabled());
+        place(1, 6);
+        logon->trigger();
+        QCOMPARE(m_dialogs->lastText(), ResStrs::text("F_Login_OK"));
+        QCOMPARE(form.state().loginState[1], 1);
+        QCOMPARE(form.state().loginState[0], 2);
     }
 
     void fingerLogonRefusesABlockedFinger()
