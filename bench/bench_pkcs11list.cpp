@@ -42,16 +42,16 @@ int listTree()
     for (const QByteArray& name : QByteArray(names, length).split('\0')) {
         if (name.isEmpty())
             continue;
-        for (int spec : {TM_KEYSPEC_EXCHANGE, TM_KEYSPEC_SIGNATURE}) {
+        for (int keySpec : {TM_KEYSPEC_EXCHANGE, TM_KEYSPEC_SIGNATURE}) {
             unsigned char der[16384];
             int32_t len = sizeof(der);
-            if (container_get_cert(0, name.constData(), spec, der, &len) == TM_OK)
+            if (container_get_cert(0, name.constData(), keySpec, der, &len) == TM_OK)
                 ++certs;
             int32_t type = 0, bits = 0;
             unsigned char blob[256];
             int32_t blobLen = sizeof(blob);
-            container_get_pubkey(0, name.constData(), spec, &type, &bits, blob, &blobLen);
-            container_get_prikey(0, name.constData(), spec, &type, &bits);
+            container_get_pubkey(0, name.constData(), keySpec, &type, &bits, blob, &blobLen);
+            container_get_prikey(0, name.constData(), keySpec, &type, &bits);
         }
     }
     return certs;

@@ -799,19 +799,16 @@ quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLA
 
 quint32 Pkcs11Backend::publicKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
 {
-    quint32 st = TM_OK;
-    Session* s = session(slot, &st);
-    if (!s)
-        return st;
-    const Container* c = findContainer(*s, name, &st);
-    if (!c)
-        return st;
-    if (c->keySpec != keySpec)
-        return TM_ERR_NOT_FOUND;
-    return keyInfo(*s, *c, CKO_PUBLIC_KEY, out);
+    return containerKey(slot, name, keySpec, CKO_PUBLIC_KEY, out);
 }
 
 quint32 Pkcs11Backend::privateKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
+{
+    return containerKey(slot, name, keySpec, CKO_PRIVATE_KEY, out);
+}
+
+quint32 Pkcs11Backend::containerKey(int slot, const QByteArray& name, int keySpec, CK_OBJECT_CLASS keyClass,
+                                    KeyInfo* out)
 {
     quint32 st = TM_OK;
     Session* s = session(slot, &st);
@@ -822,7 +819,7 @@ quint32 Pkcs11Backend::privateKey(int slot, const QByteArray& name, int keySpec,
         return st;
     if (c->keySpec != keySpec)
         return TM_ERR_NOT_FOUND;
-    return keyInfo(*s, *c, CKO_PRIVATE_KEY, out);
+    return keyInfo(*s, *c, keyClass, out);
 }
 
 quint32 Pkcs11Backend::deleteCertificate(int slot, const QByteArray& name, int keySpec)

@@ -77,6 +77,9 @@ private:
     const Container* findContainer(Session& s, const QByteArray& name, quint32* status);
     QByteArray attribute(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE o, CK_ATTRIBUTE_TYPE type, CK_RV* rv) const;
     quint32 keyInfo(Session& s, const Container& c, CK_OBJECT_CLASS cls, KeyInfo* out);
+    // A key of a container in the slot the caller names, as publicKey and privateKey report it.
+    quint32 containerKey(int slot, const QByteArray& name, int keySpec, CK_OBJECT_CLASS keyClass,
+                         KeyInfo* out);
     quint32 readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLASS cls, KeyInfo* out);
     quint32 importEntry(int slot, const QByteArray& container, int keySpec, const CertFile::Entry& e);
     void closeSession(Session& s);

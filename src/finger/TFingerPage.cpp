@@ -330,20 +330,21 @@ void TFingerPage::attachSoLogon(QAction* fingerSoLogon)
 
 void TFingerPage::prepareSoLogon()
 {
-    const bool sensor = tokenHasSensor();
-    if (m_soLogon)
-        m_soLogon->setVisible(sensor);
-    if (sensor)
-        RefreshFingerPage(SKF_ADMIN_TYPE);
+    showLogonFor(m_soLogon, SKF_ADMIN_TYPE);
 }
 
 void TFingerPage::prepareLogon()
 {
+    showLogonFor(m_logon, SKF_USER_TYPE);
+}
+
+void TFingerPage::showLogonFor(QAction* logon, uint32_t pinType)
+{
     const bool sensor = tokenHasSensor();
-    if (m_logon)
-        m_logon->setVisible(sensor);
+    if (logon)
+        logon->setVisible(sensor);
     if (sensor)
-        RefreshFingerPage(SKF_USER_TYPE);
+        RefreshFingerPage(pinType);
 }
 
 void TFingerPage::AcFingerlogon()

@@ -68,6 +68,9 @@ Q_SIGNALS:
 private:
     // Verifies a finger of the PIN type on the selected token; true when it was accepted.
     bool fingerLogin(uint32_t pinType);
+    // A login page is about to be shown: its fingerprint login shows only for a sensor token, whose
+    // fingers of the PIN type are read for it.
+    void showLogonFor(QAction* logon, uint32_t pinType);
     TSkfBinding* skf() const;
     int token() const;
     QByteArray serial() const;
