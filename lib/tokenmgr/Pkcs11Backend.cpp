@@ -33,6 +33,17 @@ int clampInt(CK_ULONG v)
     return v > CK_ULONG(INT32_MAX) ? INT32_MAX : int(v);
 }
 
+// Private plus public memory in bytes; -1 when the token reports neither.
+qint64 memory(CK_ULONG privateBytes, CK_ULONG publicBytes)
+{
+    const auto unknown = [](CK_ULONG v) { return v == CK_UNAVAILABLE_INFORMATION; };
+    if (unknown(privateBytes) && unknown(publicBytes))
+        return -1;
+    if (privateBytes == CK_EFFECTIVELY_INFINITE || publicBytes == CK_EFFECTIVELY_INFINITE)
+        return INT32_MAX;
+    return qint64(clampInt(privateBytes)) + qint64(clampInt(publicBytes));
+}
+
 // A PIN as PKCS#11 takes it; an empty PIN means the reader's own PIN pad.
 CK_UTF8CHAR_PTR pinPtr(const QByteArray& pin)
 {
@@ -299,12 +310,13 @@ quint32 Pkcs11Backend::info(int slot, Info* out)
     out->model = padded(ti.model, sizeof(ti.model));
     out->maxPinLen = out->maxSoPinLen = clampInt(ti.ulMaxPinLen);
     out->minPinLen = out->minSoPinLen = clampInt(ti.ulMinPinLen);
-    out->totalMemory = clampInt(ti.ulTotalPrivateMemory) + qint64(clampInt(ti.ulTotalPublicMemory));
-    out->freeMemory = clampInt(ti.ulFreePrivateMemory) + qint64(clampInt(ti.ulFreePublicMemory));
+    out->totalMemory = memory(ti.ulTotalPrivateMemory, ti.ulTotalPublicMemory);
+    out->freeMemory = memory(ti.ulFreePrivateMemory, ti.ulFreePublicMemory);
     out->hardwareVersion = ti.hardwareVersion.major * 256 + ti.hardwareVersion.minor;
     out->firmwareVersion = ti.firmwareVersion.major * 256 + ti.firmwareVersion.minor;
     out->initialized = (ti.flags & CKF_TOKEN_INITIALIZED) != 0;
     out->fingerSupport = false;
+    out->features = 0; // label, remote unlock, sectors and exact tries have no PKCS#11 call
     return TM_OK;
 }
 

@@ -25,9 +25,10 @@ public:
     {
         QByteArray serial, label, manufacturer, model;
         int maxPinLen = 0, minPinLen = 0, maxSoPinLen = 0, minSoPinLen = 0;
-        qint64 totalMemory = 0, freeMemory = 0;
+        qint64 totalMemory = 0, freeMemory = 0; // bytes; negative = not reported
         int hardwareVersion = 0, firmwareVersion = 0;
         bool initialized = false, fingerSupport = false;
+        quint32 features = 0; // TM_FEATURE_ bits
     };
     struct PinState
     {

@@ -69,6 +69,8 @@ typedef uint32_t tm_status;
 /* Tries left or maximum tries that the token does not tell (PKCS#11 reports only "locked", "final try"
  * and "count low"). */
 #define TM_RETRIES_UNKNOWN (-1)
+/* token_get_info_ex: total or free memory the token does not report (most PKCS#11 tokens). */
+#define TM_MEMORY_UNKNOWN (-1)
 
 /* Fixed capacities of the caller buffers the contract leaves without a length. */
 #define TM_SERIAL_SIZE 33         /* token_get_info_ex: serial number */
@@ -94,6 +96,12 @@ typedef uint32_t tm_status;
 #define TM_CERT_CA 2
 #define TM_PIN_SO 0
 #define TM_PIN_USER 1
+
+/* token_get_features: what a token can do beyond the calls every token answers. */
+#define TM_FEATURE_SET_LABEL 0x01u     /* token_set_label without re-initializing the token */
+#define TM_FEATURE_REMOTE_UNLOCK 0x02u /* token_get_challenge and token_remote_unlock_upin */
+#define TM_FEATURE_SECTORS 0x04u       /* token_write_sectors (a CD-ROM partition may still be absent) */
+#define TM_FEATURE_EXACT_RETRIES 0x08u /* tries left are always known, never TM_RETRIES_UNKNOWN */
 
 /* Date record: only the first three values are meaningful to callers. */
 typedef struct tm_date
@@ -133,6 +141,9 @@ TM_API tm_status token_get_info_ex(int32_t slot, char* serial, char* label, char
                                    int32_t* hardwareVersion, int32_t* firmwareVersion, int32_t* initialized,
                                    int32_t* fingerSupport);
 TM_API tm_status token_reload_all_objects(int32_t slot);
+/* features: the TM_FEATURE_ bits of the token in that slot. A call outside them answers
+ * TM_ERR_NOT_SUPPORTED, so a caller can disable it beforehand instead of failing afterwards. */
+TM_API tm_status token_get_features(int32_t slot, uint32_t* features);
 /* label: a TM_LABEL_FIELD_SIZE-byte UTF-8 field; read up to its first NUL or its end. */
 TM_API tm_status token_set_label(int32_t slot, const char* label);
 /* params: the TM_FORMAT_RECORD_SIZE-byte initialization parameter record. Wipes the token's containers.

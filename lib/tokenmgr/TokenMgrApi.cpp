@@ -230,12 +230,29 @@ tm_status token_get_info_ex(int32_t slot, char* serial, char* label, char* manuf
     *minPinLen = info.minPinLen;
     *maxSoPinLen = info.maxSoPinLen;
     *minSoPinLen = info.minSoPinLen;
-    *totalMemory = int32_t(qBound(qint64(0), info.totalMemory, qint64(INT32_MAX)));
-    *freeMemory = int32_t(qBound(qint64(0), info.freeMemory, qint64(INT32_MAX)));
+    const auto memory = [](qint64 bytes) {
+        return bytes < 0 ? int32_t(TM_MEMORY_UNKNOWN) : int32_t(qMin(bytes, qint64(INT32_MAX)));
+    };
+    *totalMemory = memory(info.totalMemory);
+    *freeMemory = memory(info.freeMemory);
     *hardwareVersion = info.hardwareVersion;
     *firmwareVersion = info.firmwareVersion;
     *initialized = info.initialized ? 1 : 0;
     *fingerSupport = info.fingerSupport ? 1 : 0;
+    return TM_OK;
+}
+
+tm_status token_get_features(int32_t slot, uint32_t* features)
+{
+    if (!features)
+        return TM_ERR_ARGUMENTS;
+    TM_LOCK;
+    TM_NEED_BACKEND;
+    TokenBackend::Info info;
+    const tm_status r = g_backend->info(slot, &info);
+    if (r != TM_OK)
+        return r;
+    *features = info.features;
     return TM_OK;
 }
 

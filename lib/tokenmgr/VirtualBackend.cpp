@@ -217,12 +217,14 @@ quint32 VirtualBackend::info(int slot, Info* out)
         out->minPinLen = t.userPin.minLength;
         out->maxSoPinLen = t.soPin.maxLength;
         out->minSoPinLen = t.soPin.minLength;
-        out->totalMemory = t.totalMemory;
-        out->freeMemory = t.freeMemory();
+        out->totalMemory = qMax<qint64>(0, t.totalMemory);
+        out->freeMemory = qMax<qint64>(0, t.freeMemory()); // a virtual token always tells
         out->hardwareVersion = t.hardwareVersion;
         out->firmwareVersion = t.firmwareVersion;
         out->initialized = t.initialized;
         out->fingerSupport = t.fingerSupport;
+        out->features =
+            TM_FEATURE_SET_LABEL | TM_FEATURE_REMOTE_UNLOCK | TM_FEATURE_SECTORS | TM_FEATURE_EXACT_RETRIES;
         return TM_OK;
     });
 }

@@ -18,6 +18,10 @@ QString countText(qint32 value)
 {
     return value < 0 ? ResStrs::text("K_Info_Unknown") : QString::number(value);
 }
+QString memoryText(qint32 bytes)
+{
+    return bytes == TQ7Info::MemoryUnknown ? ResStrs::text("K_Info_Unknown") : SizeText(bytes);
+}
 } // namespace
 
 QList<KeyInfoRow> keyInfoRows(const TQ7Info& info, const TPinState& userPin)
@@ -32,8 +36,8 @@ QList<KeyInfoRow> keyInfoRows(const TQ7Info& info, const TPinState& userPin)
         row("Admin_label_TryCount", countText(userPin.MaxRetries)),
         row("S_KeyTryTime", countText(userPin.RetriesLeft)),
         row("S_Key_Dead_State", ResStrs::text(userPin.Locked != 0 ? "S_Key_Dead_Yes" : "S_Key_Dead_No")),
-        row("K_Info_totalMemory", SizeText(info.TotalMemory)),
-        row("K_Info_freeMemory", SizeText(info.FreeMemory)),
+        row("K_Info_totalMemory", memoryText(info.TotalMemory)),
+        row("K_Info_freeMemory", memoryText(info.FreeMemory)),
         row("K_Info_hardwareVer", VersionText(info.HardwareVersion)),
         row("K_Info_firmVer", VersionText(info.FirmwareVersion)),
     };

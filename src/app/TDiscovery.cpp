@@ -82,9 +82,16 @@ void TDiscovery::startLibrary()
 {
     if (m_libraryStopped)
         return;
-    // --module names a PKCS#11 module for this run without editing a language file.
-    const QString module =
-        m_state.options.modulePath.isEmpty() ? ResStrs::text("PKCS11Name") : m_state.options.modulePath;
+    // --module names a PKCS#11 module for this run, the settings for every run, without editing a
+    // language file.
+    QString module = m_state.options.modulePath;
+    if (module.isEmpty())
+        module = m_state.config.PKCS11Module;
+    if (module.isEmpty())
+        module = ResStrs::text("PKCS11Name");
+    // A named module serves readers and tokens of any make: every USB device's coming and going may
+    // change its slot list, which the refresh then reads again.
+    m_anyDevice = module != ResStrs::text("PKCS11Name");
     if (CerMgrApis::InitTokenLibrary(module) != 0) {
         m_libraryReady = false;
         m_closeProject->start(m_state.timings.closeProject);
@@ -370,7 +377,7 @@ void TDiscovery::showKeyInfo(int token)
 
 void TDiscovery::onArrival(TUSB* usb)
 {
-    if (!m_libraryReady || !isServedProductId(usb->productId()))
+    if (!m_libraryReady || !(m_anyDevice || isServedProductId(usb->productId())))
         return;
     m_countdown = 5;
     m_arrivalWait->start(m_state.timings.arrivalWait);
@@ -384,7 +391,7 @@ void TDiscovery::onArrivalSettled()
 
 void TDiscovery::onRemoval(TUSB* usb)
 {
-    if (!m_libraryReady || !isServedProductId(usb->productId()))
+    if (!m_libraryReady || !(m_anyDevice || isServedProductId(usb->productId())))
         return;
     // While a refresh is rebuilding the table its entries are in flux; look again once it is done.
     bool allThere = !m_refreshing && m_state.tokenCount > 0;

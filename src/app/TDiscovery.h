@@ -105,6 +105,7 @@ private:
     QTimer* m_fingerSettle;
     Origin m_origin = Origin::Start;
     bool m_libraryReady = false;
+    bool m_anyDevice = false; // a named PKCS#11 module: any USB device may carry its tokens
     bool m_libraryStopped = false;
     bool m_startScheduled = false;
     bool m_refreshing = false;

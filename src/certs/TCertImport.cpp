@@ -83,7 +83,8 @@ bool TCertImport::run(QWidget* owner, QProgressBar* bar, int preselect)
 
     // Less than a few kilobytes free holds no certificate; a token that cannot tell is tried anyway.
     TQ7Info info;
-    if (CerMgrApis::ReadTokenInfo(slot, info) == 0 && info.FreeMemory / 1024.0 <= 4.0) {
+    if (CerMgrApis::ReadTokenInfo(slot, info) == 0 && info.FreeMemory != TQ7Info::MemoryUnknown &&
+        info.FreeMemory / 1024.0 <= 4.0) {
         Messages::information(owner, ResStrs::text("K_OutSpace_Error"));
         Q_EMIT stopped();
         return false;

@@ -2,6 +2,7 @@
 
 #include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "pinadmin/SoPinVerdict.h"
 #include "pinadmin/TInitDefaults.h"
 #include "platform/ActionUpdater.h"
 #include "platform/DialogService.h"
@@ -233,8 +234,7 @@ void TInitPage::initialize()
             return;
         qint32 retriesLeft = 0;
         if (CerMgrApis::LoginSO(slot, soPin, retriesLeft) != 0) {
-            Messages::information(owner, retriesLeft == 0 ? ResStrs::text("K_Dead")
-                                                          : ResStrs::format("K_OldCheck", retriesLeft));
+            Messages::information(owner, SoPinVerdict(retriesLeft));
             return;
         }
     }

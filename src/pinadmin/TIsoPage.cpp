@@ -76,6 +76,8 @@ TIsoPage::TIsoPage(TProgramState& state, QWidget* parent)
     addRow(form, nullptr, m_pbIso);
     m_downIso = action(this, "AcDownISO");
     addButtons(form, {button(box, "Button8", m_downIso)});
+    m_hint = unsupportedHint(box, "lblIsoNotSupported", ResStrs::text("ISO_NotSupported"));
+    addRow(form, nullptr, m_hint);
 
     m_pause->setObjectName(QStringLiteral("TIsoPause"));
     m_pause->setSingleShot(true);
@@ -87,7 +89,9 @@ TIsoPage::TIsoPage(TProgramState& state, QWidget* parent)
     connect(m_downIso, &QAction::triggered, this, &TIsoPage::downIso);
     ActionUpdater::instance().add(m_downIso, [this] {
         const int slot = m_state.currentToken;
-        if (writing() || m_doneWait->isActive() || slot < 0 || slot >= TProgramState::MaxTokens)
+        const bool can = currentTokenCan(TQ7Info::Sectors);
+        m_hint->setVisible(!can);
+        if (!can || writing() || m_doneWait->isActive() || slot < 0 || slot >= TProgramState::MaxTokens)
             return false;
         return m_edtUPIN->text().size() >= m_state.TokenInfoTable[size_t(slot)].MinPinLen &&
                !m_edtPath->text().isEmpty();
@@ -119,6 +123,11 @@ void TIsoPage::downIso()
     if (writing() || m_doneWait->isActive() || slot < 0 || slot >= TProgramState::MaxTokens)
         return;
     QWidget* owner = window();
+    // Enter in the PIN field runs this even while the action is off.
+    if (!currentTokenCan(TQ7Info::Sectors)) {
+        Messages::information(owner, ResStrs::text("ISO_NotSupported"));
+        return;
+    }
     const QString path = throughCodePage(m_edtPath->text());
     const QFileInfo info(path);
     if (!info.exists() || info.isDir()) {
@@ -218,6 +227,8 @@ void TIsoPage::report(quint32 status)
     QWidget* owner = window();
     if (status == 0)
         Messages::information(owner, ResStrs::text("ISO_Down_Yes"));
+    else if (status == TokenStatus::NotSupported)
+        Messages::information(owner, ResStrs::text("ISO_NotSupported"));
     else
         Messages::information(
             owner, QStringLiteral("%1(ErrorCode = 0x%2)").arg(ResStrs::text("ISo_Down_No"), hex8(status)));

@@ -7,6 +7,7 @@
 #include <memory>
 
 class QAction;
+class QLabel;
 class QFile;
 class QLineEdit;
 class QProgressBar;
@@ -50,6 +51,7 @@ private:
     QLineEdit* m_edtPath;
     QProgressBar* m_pbIso;
     QAction* m_downIso;
+    QLabel* m_hint;
     QTimer* m_pause;
     QTimer* m_doneWait;
     std::unique_ptr<QFile> m_file;

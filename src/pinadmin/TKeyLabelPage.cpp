@@ -3,6 +3,7 @@
 #include "i18n/ResStrs.h"
 #include "platform/ActionUpdater.h"
 #include "token/CerMgrApis.h"
+#include "token/TokenStatus.h"
 #include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
@@ -27,10 +28,17 @@ TKeyLabelPage::TKeyLabelPage(TProgramState& state, QWidget* parent) : TPage(stat
     addRow(form, nullptr, m_edtKeyName);
     m_setKeyName = action(this, "AcSetKeyName");
     addButtons(form, {button(box, "RzButton1", m_setKeyName)});
+    m_hint = unsupportedHint(box, "lblLabelNotSupported", ResStrs::text("K_Label_NotSupported"));
+    addRow(form, nullptr, m_hint);
 
     connect(m_setKeyName, &QAction::triggered, this, &TKeyLabelPage::changeKeyName);
     // Blanks count: a label of blanks only clears the token's label.
-    ActionUpdater::instance().add(m_setKeyName, [this] { return !m_edtKeyName->text().isEmpty(); });
+    ActionUpdater::instance().add(m_setKeyName, [this] {
+        const bool can = currentTokenCan(TQ7Info::SetLabel);
+        m_hint->setVisible(!can);
+        m_edtKeyName->setEnabled(can);
+        return can && !m_edtKeyName->text().isEmpty();
+    });
 }
 
 void TKeyLabelPage::setKeyName(const QString& label)
@@ -44,6 +52,11 @@ void TKeyLabelPage::changeKeyName()
     if (slot < 0 || slot >= TProgramState::MaxTokens)
         return;
     QWidget* owner = window();
+    // Enter in the field runs this even while the action is off.
+    if (!currentTokenCan(TQ7Info::SetLabel)) {
+        Messages::information(owner, ResStrs::text("K_Label_NotSupported"));
+        return;
+    }
     CerMgrApis::ReadPinState(slot, PinType::User, m_state.pinState);
     if (m_state.pinState.Locked == 1) {
         Messages::information(owner, ResStrs::text("K_Dead"));
@@ -56,8 +69,10 @@ void TKeyLabelPage::changeKeyName()
         Messages::information(owner, ResStrs::text("K_Len_Error"));
         return;
     }
-    if (CerMgrApis::SetTokenLabel(slot, label) != 0) {
-        Messages::information(owner, ResStrs::text("K_Set_No"));
+    const quint32 status = CerMgrApis::SetTokenLabel(slot, label);
+    if (status != 0) {
+        Messages::information(
+            owner, ResStrs::text(status == TokenStatus::NotSupported ? "K_Label_NotSupported" : "K_Set_No"));
         return;
     }
     m_state.TokenInfoTable[size_t(slot)].Label = label;

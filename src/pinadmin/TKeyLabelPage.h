@@ -3,6 +3,7 @@
 #include "ui/TPage.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 struct TProgramState;
 
@@ -33,4 +34,5 @@ Q_SIGNALS:
 private:
     QLineEdit* m_edtKeyName;
     QAction* m_setKeyName;
+    QLabel* m_hint;
 };

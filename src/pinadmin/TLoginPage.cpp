@@ -142,6 +142,9 @@ void TLoginPage::reportFailure(quint32 status, qint32 retriesLeft)
     QString text;
     if (retriesLeft > 0)
         text = ResStrs::text("K_PIN_Error") + QChar(13) + ResStrs::format("K_Try_Time", retriesLeft);
+    else if (status == TokenStatus::PinIncorrect && retriesLeft == TokenStatus::RetriesUnknown)
+        // Wrong, but the token does not tell how many tries are left: not locked either.
+        text = ResStrs::text("K_PIN_Error");
     else if (status == TokenStatus::PinIncorrect || status == TokenStatus::PinLocked)
         text = ResStrs::text("K_Dead");
     else

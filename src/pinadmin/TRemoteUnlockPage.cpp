@@ -1,8 +1,10 @@
 #include "TRemoteUnlockPage.h"
 
 #include "i18n/ResStrs.h"
+#include "platform/ActionUpdater.h"
 #include "token/AnsiText.h"
 #include "token/CerMgrApis.h"
+#include "token/TokenStatus.h"
 #include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
@@ -56,9 +58,19 @@ TRemoteUnlockPage::TRemoteUnlockPage(TProgramState& state, QWidget* parent) : TP
 
     m_unlock = action(this, "AcRemoteUnLock");
     addButtons(form, {button(box, "Button23", m_unlock)});
+    m_hint = unsupportedHint(box, "lblUnlockNotSupported", ResStrs::text("P_Unlock_NotSupported"));
+    addRow(form, nullptr, m_hint);
 
     connect(m_request, &QAction::triggered, this, &TRemoteUnlockPage::request);
     connect(m_unlock, &QAction::triggered, this, &TRemoteUnlockPage::unlock);
+    // A token without challenge and response keeps both steps off and says why.
+    ActionUpdater::instance().add(m_request, [this] {
+        const bool can = currentTokenCan(TQ7Info::RemoteUnlock);
+        m_hint->setVisible(!can);
+        m_edtUnlockCode->setEnabled(can);
+        return can;
+    });
+    ActionUpdater::instance().add(m_unlock, [this] { return currentTokenCan(TQ7Info::RemoteUnlock); });
 }
 
 QByteArray TRemoteUnlockPage::decodeResponse(const QByteArray& text)
@@ -82,6 +94,10 @@ void TRemoteUnlockPage::request()
         return;
     QByteArray challenge;
     const quint32 status = CerMgrApis::GetChallenge(slot, challenge);
+    if (status == TokenStatus::NotSupported) {
+        Messages::information(window(), ResStrs::text("P_Unlock_NotSupported"));
+        return;
+    }
     if (status != 0) {
         Messages::information(window(), ResStrs::format("P_GenError", qint32(status)));
         return;
@@ -107,6 +123,10 @@ void TRemoteUnlockPage::unlock()
     }
     const QByteArray response = decodeResponse(text);
     const quint32 status = CerMgrApis::RemoteUnlockUserPin(slot, response, qint32(response.size()));
+    if (status == TokenStatus::NotSupported) {
+        Messages::information(owner, ResStrs::text("P_Unlock_NotSupported"));
+        return;
+    }
     Messages::information(owner, status == 0 ? ResStrs::text("P_UnlockOK")
                                              : ResStrs::format("P_UnlockError", qint32(status)));
 }

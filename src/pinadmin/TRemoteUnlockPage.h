@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 struct TProgramState;
@@ -41,4 +42,5 @@ private:
     QPlainTextEdit* m_edtUnlockCode;
     QAction* m_request;
     QAction* m_unlock;
+    QLabel* m_hint;
 };

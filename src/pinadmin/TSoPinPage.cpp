@@ -1,6 +1,7 @@
 #include "TSoPinPage.h"
 
 #include "i18n/ResStrs.h"
+#include "pinadmin/SoPinVerdict.h"
 #include "platform/ActionUpdater.h"
 #include "token/CerMgrApis.h"
 #include "ui/Messages.h"
@@ -69,8 +70,7 @@ void TSoPinPage::changeSoPin()
     const QString soPin = m_edtSPIN->text();
     qint32 retriesLeft = 0;
     if (CerMgrApis::LoginSO(slot, soPin, retriesLeft) != 0) {
-        Messages::information(owner, retriesLeft == 0 ? ResStrs::text("K_Dead")
-                                                      : ResStrs::format("K_OldCheck", retriesLeft));
+        Messages::information(owner, SoPinVerdict(retriesLeft));
         return;
     }
     const quint32 status = CerMgrApis::ChangeSOPin(slot, soPin, m_edtNewSPIN1->text());

@@ -113,6 +113,8 @@ QString TUserPinPage::oldPinVerdict(quint32 status, qint32 retriesLeft)
 {
     if (retriesLeft > 0)
         return ResStrs::format("K_OldCheck", retriesLeft);
+    if (status == TokenStatus::PinIncorrect && retriesLeft == TokenStatus::RetriesUnknown)
+        return ResStrs::text("K_PIN_Error"); // wrong, with the tries left untold
     if (status == TokenStatus::PinIncorrect || status == TokenStatus::PinLocked)
         return ResStrs::text("K_Dead");
     // The token gave no verdict on the PIN (pulled out, failing): calling it locked would be wrong.

@@ -23,7 +23,7 @@ struct Element
 
 struct BaseInfo
 {
-    Element openUrl, certEndDay, languageId, defaultPin;
+    Element openUrl, certEndDay, languageId, defaultPin, pkcs11Module;
 };
 
 QString decodeText(const QByteArray& bytes)
@@ -86,6 +86,8 @@ std::optional<BaseInfo> parseDocument(const QString& xml)
                     target = &info.languageId;
                 else if (name == QLatin1String("DefaultPIN"))
                     target = &info.defaultPin;
+                else if (name == QLatin1String("PKCS11Module"))
+                    target = &info.pkcs11Module;
                 if (target && !target->present) {
                     target->present = true;
                     target->attributes = reader.attributes();
@@ -158,6 +160,11 @@ bool parse(const QByteArray& fileContent, TConfigInfo& config)
         parseDocument(QStringDecoder(QStringConverter::System).decode(*decoded));
     if (!doc)
         return false;
+
+    // The module stands apart from the record's order: a file without it, or one that stops early,
+    // still names it.
+    if (doc->pkcs11Module.present)
+        config.PKCS11Module = doc->pkcs11Module.attributes.value(QLatin1String("Path")).toString().trimmed();
 
     // Strictly in record order, each field stored as soon as it is read.
     const auto openMode = attributeInt(doc->openUrl, "OpenMode");

@@ -14,4 +14,5 @@ struct TConfigInfo
     qint32 CertDay = 0;
     qint32 LanguageID = 0; // 1033 English, anything else Chinese
     qint32 DefaultPIN = 0; // 1 when the element is missing or empty
+    QString PKCS11Module;  // a PKCS#11 module to drive instead of the default; empty keeps the default
 };

@@ -38,8 +38,16 @@ QString installedText(bool installed)
 
 // Memory sizes as the key information page shows them: whole kilobytes (ties to even) up to
 // 1000 KB, megabytes with two decimals above.
+// Tries a PKCS#11 token does not tell read as unknown, not as -1.
+QString countText(qint32 value)
+{
+    return value < 0 ? text("K_Info_Unknown") : QString::number(value);
+}
+
 QString sizeText(qint64 bytes)
 {
+    if (bytes == TQ7Info::MemoryUnknown)
+        return text("K_Info_Unknown");
     const auto kb = qint64(std::nearbyint(double(bytes) / 1024.0));
     if (kb <= 1000)
         return QString::asprintf("%lld KB", static_cast<long long>(kb));
@@ -176,8 +184,8 @@ QList<Row> SystemReport::full(HostQueries& host, int edition, TProgramState& sta
     rows.append({text("K_Info_Sn"), info.SerialNumber, tokenState});
     rows.append({text("K_Info_maxPinLen"), QString::number(info.MaxPinLen), tokenState});
     rows.append({text("K_Info_minPinLen"), QString::number(info.MinPinLen), tokenState});
-    rows.append({text("Admin_label_TryCount"), QString::number(pin.MaxRetries), tokenState});
-    rows.append({text("S_KeyTryTime"), QString::number(pin.RetriesLeft), tokenState});
+    rows.append({text("Admin_label_TryCount"), countText(pin.MaxRetries), tokenState});
+    rows.append({text("S_KeyTryTime"), countText(pin.RetriesLeft), tokenState});
     rows.append({text("S_Key_Dead_State"), pin.Locked ? text("S_Key_Dead_Yes") : text("S_Key_Dead_No"),
                  pin.Locked ? 2 : 0});
     rows.append({text("K_Info_totalMemory"), sizeText(info.TotalMemory), tokenState});

@@ -22,6 +22,13 @@ static_assert(TokenStatus::Busy == TM_ERR_BUSY);
 static_assert(TokenStatus::NotACertificate == TM_ERR_CERTIFICATE);
 static_assert(TokenStatus::PinIncorrect == TM_ERR_PIN_INCORRECT);
 static_assert(TokenStatus::PinLocked == TM_ERR_PIN_LOCKED);
+static_assert(TokenStatus::NotSupported == TM_ERR_NOT_SUPPORTED);
+static_assert(TokenStatus::RetriesUnknown == TM_RETRIES_UNKNOWN);
+static_assert(TQ7Info::MemoryUnknown == TM_MEMORY_UNKNOWN);
+static_assert(TQ7Info::SetLabel == TM_FEATURE_SET_LABEL &&
+              TQ7Info::RemoteUnlock == TM_FEATURE_REMOTE_UNLOCK && TQ7Info::Sectors == TM_FEATURE_SECTORS &&
+              TQ7Info::ExactRetries == TM_FEATURE_EXACT_RETRIES);
+
 static_assert(TQ7CertInfo::CertCapacity <= std::numeric_limits<int32_t>::max());
 static_assert(CerMgrApis::FormatRecordSize == TM_FORMAT_RECORD_SIZE);
 static_assert(CerMgrApis::SectorSize == TM_SECTOR_SIZE);
@@ -202,6 +209,8 @@ quint32 ReadTokenInfo(qint32 slot, TQ7Info& info)
     info.FirmwareVersion = firmware;
     info.Initialized = initialized;
     info.FingerSupport = finger;
+    uint32_t features = 0;
+    info.Features = token_get_features(slot, &features) == TM_OK ? features : TQ7Info::AllFeatures;
     return TM_OK;
 }
 

@@ -27,6 +27,10 @@ constexpr quint32 Busy = 0x0A000125;
 // device error) has not reached the PIN, so a retries-left count of 0 then does not mean locked.
 constexpr quint32 PinIncorrect = 0x0A000024;
 constexpr quint32 PinLocked = 0x0A000025;
+// The token's PKCS#11 module has no way to do what was asked; nothing was changed.
+constexpr quint32 NotSupported = 0x0A000126;
+// Tries left that the token does not tell (a PKCS#11 token reports only locked, final try or low).
+constexpr qint32 RetriesUnknown = -1;
 // RegisterTokenCertificates adds this to the library status of the store call that failed.
 constexpr quint32 RegisterFailedBase = 20000;
 } // namespace TokenStatus

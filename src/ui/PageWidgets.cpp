@@ -31,6 +31,17 @@ QLabel* label(QWidget* parent, const char* name, const QString& text)
     return l;
 }
 
+QLabel* unsupportedHint(QWidget* parent, const char* name, const QString& text)
+{
+    QLabel* l = label(parent, name, text);
+    l->setWordWrap(true);
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::WindowText, QColor(0xB0, 0x30, 0x20));
+    l->setPalette(palette);
+    l->hide();
+    return l;
+}
+
 QLineEdit* edit(QWidget* parent, const char* name, int maxLength, bool masked)
 {
     auto* e = new QLineEdit(parent);

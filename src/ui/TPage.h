@@ -14,5 +14,9 @@ public:
     TProgramState& state() const { return m_state; }
 
 protected:
+    // Whether the current token can do `feature` (a TQ7Info::Feature). With no token there is
+    // nothing to refuse yet, so the answer is yes.
+    bool currentTokenCan(quint32 feature) const;
+
     TProgramState& m_state;
 };

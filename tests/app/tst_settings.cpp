@@ -39,6 +39,12 @@ TConfigInfo config(qint32 openMode, const QString& url, qint32 browserMode, qint
     return c;
 }
 
+TConfigInfo withModule(TConfigInfo c, const QString& module)
+{
+    c.PKCS11Module = module;
+    return c;
+}
+
 // Base64 with a line break every 76 characters, as encoders commonly write it.
 QByteArray encode(const QByteArray& xml)
 {
@@ -73,6 +79,7 @@ void compareConfig(const TConfigInfo& actual, const TConfigInfo& expected)
     QCOMPARE(actual.CertDay, expected.CertDay);
     QCOMPARE(actual.LanguageID, expected.LanguageID);
     QCOMPARE(actual.DefaultPIN, expected.DefaultPIN);
+    QCOMPARE(actual.PKCS11Module, expected.PKCS11Module);
 }
 
 } // namespace
@@ -140,6 +147,15 @@ private Q_SLOTS:
         QTest::newRow("URL with entities and Chinese")
             << replaced("http://example.test/", "http://例子.test/?a=1&amp;b=2") << true
             << config(1, QStringLiteral("http://例子.test/?a=1&b=2"), 2, 3, 30, 1033, 0);
+        const QString softhsm = QStringLiteral("/usr/lib/softhsm/libsofthsm2.so");
+        QTest::newRow("PKCS#11 module, blanks trimmed")
+            << replaced("<DefaultPIN>",
+                        "<PKCS11Module Path=\" /usr/lib/softhsm/libsofthsm2.so \"/><DefaultPIN>")
+            << true << withModule(config(1, "http://example.test/", 2, 3, 30, 1033, 0), softhsm);
+        QTest::newRow("PKCS#11 module kept when a later field stops the reading")
+            << replaced("<BaseInfo>", "<BaseInfo><PKCS11Module Path=\"/usr/lib/softhsm/libsofthsm2.so\"/>")
+                   .replace("<LanguageID>1033", "<LanguageID>English")
+            << false << withModule(config(1, "http://example.test/", 2, 3, 30, 0, 0), softhsm);
     }
     void readDocument()
     {

@@ -117,16 +117,21 @@ void TstKeyInfoRows::tokenRows()
     QCOMPARE(keyInfoRows(sampleToken(), pin), rows);
 }
 
-// A token that does not tell its tries (a PKCS#11 token) shows them as unknown, not as -1.
+// A token that does not tell its tries or its memory (a PKCS#11 token) shows them as unknown, not as -1
+// or as a full token.
 void TstKeyInfoRows::unknownCounts()
 {
     useLanguage(QStringLiteral("EN_1033.lng"));
     TPinState pin;
     pin.MaxRetries = -1;
     pin.RetriesLeft = -1;
-    const QList<KeyInfoRow> rows = keyInfoRows(sampleToken(), pin);
+    TQ7Info token = sampleToken();
+    token.TotalMemory = token.FreeMemory = TQ7Info::MemoryUnknown;
+    const QList<KeyInfoRow> rows = keyInfoRows(token, pin);
     QCOMPARE(rows.value(6).value, QStringLiteral("unknown"));
     QCOMPARE(rows.value(7).value, QStringLiteral("unknown"));
+    QCOMPARE(rows.value(9).value, QStringLiteral("unknown"));
+    QCOMPARE(rows.value(10).value, QStringLiteral("unknown"));
     useLanguage(QString());
     QCOMPARE(keyInfoRows(sampleToken(), pin).value(7).value, QStringLiteral("未知"));
 }

@@ -149,6 +149,15 @@ private Q_SLOTS:
         QCOMPARE(init, 1);
         QCOMPARE(finger, 0);
         QVERIFY(minPin >= 1 && maxPin >= minPin);
+        // Memory a module does not report is unknown, never an empty or a full token.
+        QVERIFY(total == TM_MEMORY_UNKNOWN || total > 0);
+        QVERIFY(freeMem == TM_MEMORY_UNKNOWN || freeMem > 0);
+        // What PKCS#11 has no call for is said beforehand, so the pages can turn it off.
+        uint32_t features = 0xFFFFFFFFu;
+        QCOMPARE(token_get_features(slot, &features), TM_OK);
+        QCOMPARE(features, 0u);
+        QCOMPARE(token_get_features(slot, nullptr), TM_ERR_ARGUMENTS);
+        QCOMPARE(token_get_features(TM_MAX_SLOTS, &features), TM_ERR_SLOT);
     }
 
     void loginAndPinState()
