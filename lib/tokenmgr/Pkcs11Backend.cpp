@@ -998,6 +998,30 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
     cert.add(CKA_VALUE, e.certificate);
     bool ok = create(cert);
 
+    // The public key object carries the key spec: with a private key, and alone for a certificate without
+    // one, so the container reads back with the usage it was imported for.
+    const auto addPublic = [&](Template& pub, const EVP_PKEY* key) {
+        pub.add(CKA_CLASS, CK_ULONG(CKO_PUBLIC_KEY));
+        pub.add(CKA_KEY_TYPE, CK_ULONG(ec ? CKK_EC : CKK_RSA));
+        pub.add(CKA_TOKEN, true);
+        pub.add(CKA_ID, id);
+        pub.add(CKA_LABEL, name);
+        pub.add(CKA_SUBJECT, subject);
+        pub.add(CKA_PRIVATE, false);
+        pub.add(CKA_VERIFY, true);
+        if (ec) {
+            pub.add(CKA_EC_PARAMS, curveParams(key));
+            pub.add(CKA_EC_POINT, octetString(info.rawPublicKey));
+            pub.add(CKA_DERIVE, exchange);
+            pub.add(CKA_ENCRYPT, false);
+            pub.add(CKA_WRAP, false);
+        } else {
+            pub.add(CKA_MODULUS, bnBytes(key, OSSL_PKEY_PARAM_RSA_N));
+            pub.add(CKA_PUBLIC_EXPONENT, bnBytes(key, OSSL_PKEY_PARAM_RSA_E));
+            pub.add(CKA_ENCRYPT, exchange);
+            pub.add(CKA_WRAP, exchange);
+        }
+    };
     if (ok && !e.privateKey.isEmpty()) {
         const unsigned char* k = reinterpret_cast<const unsigned char*>(e.privateKey.constData());
         P8Ptr p8(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &k, e.privateKey.size()));
@@ -1008,33 +1032,23 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
             ok = false;
         } else {
             Template pri, pub;
-            for (Template* t : {&pri, &pub}) {
-                t->add(CKA_CLASS, CK_ULONG(t == &pri ? CKO_PRIVATE_KEY : CKO_PUBLIC_KEY));
-                t->add(CKA_KEY_TYPE, CK_ULONG(ec ? CKK_EC : CKK_RSA));
-                t->add(CKA_TOKEN, true);
-                t->add(CKA_ID, id);
-                t->add(CKA_LABEL, name);
-                t->add(CKA_SUBJECT, subject);
-            }
+            pri.add(CKA_CLASS, CK_ULONG(CKO_PRIVATE_KEY));
+            pri.add(CKA_KEY_TYPE, CK_ULONG(ec ? CKK_EC : CKK_RSA));
+            pri.add(CKA_TOKEN, true);
+            pri.add(CKA_ID, id);
+            pri.add(CKA_LABEL, name);
+            pri.add(CKA_SUBJECT, subject);
             pri.add(CKA_PRIVATE, true);
             pri.add(CKA_SENSITIVE, true);
             pri.add(CKA_EXTRACTABLE, false);
             pri.add(CKA_SIGN, true);
-            pub.add(CKA_PRIVATE, false);
-            pub.add(CKA_VERIFY, true);
             if (ec) {
-                const QByteArray params = curveParams(key.get());
-                pri.add(CKA_EC_PARAMS, params);
-                pub.add(CKA_EC_PARAMS, params);
+                pri.add(CKA_EC_PARAMS, curveParams(key.get()));
                 pri.add(CKA_VALUE, bnBytes(key.get(), OSSL_PKEY_PARAM_PRIV_KEY, (info.keyBits + 7) / 8));
-                pub.add(CKA_EC_POINT, octetString(info.rawPublicKey));
                 pri.add(CKA_DERIVE, exchange);
-                pub.add(CKA_DERIVE, exchange);
                 // Modules default these to true; an EC key decrypts nothing here.
                 pri.add(CKA_DECRYPT, false);
                 pri.add(CKA_UNWRAP, false);
-                pub.add(CKA_ENCRYPT, false);
-                pub.add(CKA_WRAP, false);
             } else {
                 pri.add(CKA_MODULUS, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_N));
                 pri.add(CKA_PUBLIC_EXPONENT, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_E));
@@ -1044,14 +1058,19 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
                 pri.add(CKA_EXPONENT_1, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1));
                 pri.add(CKA_EXPONENT_2, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2));
                 pri.add(CKA_COEFFICIENT, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1));
-                pub.add(CKA_MODULUS, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_N));
-                pub.add(CKA_PUBLIC_EXPONENT, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_E));
                 pri.add(CKA_DECRYPT, exchange);
                 pri.add(CKA_UNWRAP, exchange);
-                pub.add(CKA_ENCRYPT, exchange);
-                pub.add(CKA_WRAP, exchange);
             }
+            addPublic(pub, key.get());
             ok = create(pri) && create(pub);
+        }
+    } else if (ok) {
+        const EVP_PKEY* key = X509_get0_pubkey(x509.get());
+        const int type = key ? EVP_PKEY_get_base_id(key) : 0;
+        if (type == EVP_PKEY_RSA || type == EVP_PKEY_EC) {
+            Template pub;
+            addPublic(pub, key);
+            ok = create(pub);
         }
     }
     if (!ok) {
