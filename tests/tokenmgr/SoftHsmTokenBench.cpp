@@ -4,8 +4,35 @@
 #include "SoftHsmToken.h"
 #include "TokenMgr.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+
+// Token folders made once per label and containers in this process; a case's token is a copy, which
+// saves a softhsm2-util start and the imports for every case.
+QTemporaryDir& madeTokens()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+bool copyFolder(const QString& from, const QString& to)
+{
+    if (!QDir().mkpath(to))
+        return false;
+    const QDir src(from);
+    for (const QFileInfo& e : src.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + QLatin1Char('/') + e.fileName();
+        if (e.isDir() ? !copyFolder(e.filePath(), target) : !QFile::copy(e.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 SoftHsmTokenBench::SoftHsmTokenBench() = default;
 SoftHsmTokenBench::~SoftHsmTokenBench() = default;
@@ -40,12 +67,27 @@ bool SoftHsmTokenBench::addToken(int i, const Token& token)
         return true;
     }
     const QByteArray label = token.label.isEmpty() ? TokenBench::label(i) : token.label;
-    // The module reads its token folder when it starts: stop it while softhsm2-util adds a token.
+    const QDir tokens(QFileInfo(m_hsm->confPath()).path() + QStringLiteral("/tokens"));
+    const QDir made(
+        madeTokens().filePath(QString::fromLatin1((label + '\0' + token.containers.join('\0')).toHex())));
+    // The module reads its token folder when it starts: stop it while a token is added.
     uninit_pkcs11();
-    const bool made = m_hsm->initToken(QString::fromUtf8(label), ContractData::UserPin, ContractData::SoPin);
-    if (init_pkcs11(moduleName().constData()) != TM_OK || !made)
+    if (made.exists()) {
+        const QStringList folders = made.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        return folders.size() == 1 && copyFolder(made.filePath(folders[0]), tokens.filePath(folders[0])) &&
+               init_pkcs11(moduleName().constData()) == TM_OK;
+    }
+    const QStringList before = tokens.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const bool ok = m_hsm->initToken(QString::fromUtf8(label), ContractData::UserPin, ContractData::SoPin);
+    if (init_pkcs11(moduleName().constData()) != TM_OK || !ok ||
+        (!token.containers.isEmpty() && !addContainers(label, token.containers)))
         return false;
-    return token.containers.isEmpty() || addContainers(label, token.containers);
+    uninit_pkcs11();
+    bool kept = false;
+    for (const QString& folder : tokens.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (!before.contains(folder))
+            kept = copyFolder(tokens.filePath(folder), made.filePath(folder));
+    return init_pkcs11(moduleName().constData()) == TM_OK && kept;
 }
 
 bool SoftHsmTokenBench::addContainers(const QByteArray& label, const QList<QByteArray>& names)

@@ -6,9 +6,9 @@
 
 class SoftHsmToken;
 
-// SoftHSM2 tokens in a SOFTHSM2_CONF of the bench's own: made by softhsm2-util, their containers
-// written through the library's own import. The token that is not initialized is the free slot
-// SoftHSM2 always offers, so a bench has at most one.
+// SoftHSM2 tokens in a SOFTHSM2_CONF of the bench's own: made by softhsm2-util (once per label and
+// containers, then copied), their containers written through the library's own import. The token that is not
+// initialized is the free slot SoftHSM2 always offers, so a bench has at most one.
 class SoftHsmTokenBench : public TokenBench
 {
 public:

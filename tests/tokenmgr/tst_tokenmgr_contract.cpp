@@ -467,8 +467,8 @@ private Q_SLOTS:
             QCOMPARE(buf.left(len).split('\0').mid(0, names.size()), names);
     }
 
-    // A container with a certificate outlives the connection on every backend; an empty one only where
-    // the token keeps empty containers (PKCS#11 has no object for it).
+    // A container with a certificate outlives the connection on every backend, with the usage it was
+    // imported for; an empty one only where the token keeps empty containers (PKCS#11 has no object for it).
     void containersAcrossSessions()
     {
         TokenBench::Token spec;
@@ -477,8 +477,6 @@ private Q_SLOTS:
         QCOMPARE(connectAll(), bench().slots(1, 0));
         int slot = slotOf(1);
         QCOMPARE(userLogin(slot), TM_OK);
-        QCOMPARE(container_create_new(slot, "empty"), TM_OK);
-        QCOMPARE(container_create_new(slot, "filled"), TM_OK);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("tiny.cer"));
         QFile f(path);
@@ -486,21 +484,30 @@ private Q_SLOTS:
         f.write(tinyCert());
         f.close();
         const QByteArray file = path.toLocal8Bit();
-        QCOMPARE(x509_import_certificate(slot, "filled", TM_KEYSPEC_EXCHANGE, file.constData()), TM_OK);
-        // An import never overwrites a certificate.
-        QCOMPARE(x509_import_certificate(slot, "filled", TM_KEYSPEC_EXCHANGE, file.constData()),
-                 TM_ERR_EXISTS);
-        QCOMPARE(containers(slot), (QList<QByteArray>{"box", "empty", "filled"}));
+        QCOMPARE(container_create_new(slot, "empty"), TM_OK);
+        for (const char* name : {"exchange", "signing"}) {
+            const int spec = name[0] == 'e' ? TM_KEYSPEC_EXCHANGE : TM_KEYSPEC_SIGNATURE;
+            QCOMPARE(container_create_new(slot, name), TM_OK);
+            QCOMPARE(x509_import_certificate(slot, name, spec, file.constData()), TM_OK);
+            // An import never overwrites a certificate.
+            QCOMPARE(x509_import_certificate(slot, name, spec, file.constData()), TM_ERR_EXISTS);
+        }
+        QCOMPARE(containers(slot), (QList<QByteArray>{"box", "empty", "exchange", "signing"}));
 
         QCOMPARE(restart(), bench().slots(1, 0));
         slot = slotOf(1);
         QCOMPARE(userLogin(slot), TM_OK);
-        QList<QByteArray> expected{"box", "filled"};
+        QList<QByteArray> expected{"box", "exchange", "signing"};
         if (bench().keepsEmptyContainers())
-            expected = {"box", "empty", "filled"};
+            expected = {"box", "empty", "exchange", "signing"};
         QCOMPARE(containers(slot), expected);
-        QCOMPARE(certificate(slot, "filled", TM_KEYSPEC_EXCHANGE), tinyCert());
+        QCOMPARE(certificate(slot, "exchange", TM_KEYSPEC_EXCHANGE), tinyCert());
+        QCOMPARE(certificate(slot, "exchange", TM_KEYSPEC_SIGNATURE), QByteArray());
+        QCOMPARE(certificate(slot, "signing", TM_KEYSPEC_SIGNATURE), tinyCert());
+        QCOMPARE(certificate(slot, "signing", TM_KEYSPEC_EXCHANGE), QByteArray());
         QCOMPARE(certificate(slot, "box", TM_KEYSPEC_SIGNATURE), keyedCert());
+        int32_t type = -1, bits = -1;
+        QCOMPARE(container_get_prikey(slot, "signing", TM_KEYSPEC_SIGNATURE, &type, &bits), TM_ERR_NOT_FOUND);
     }
 
     void containerObjects()
