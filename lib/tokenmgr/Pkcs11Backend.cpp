@@ -176,6 +176,13 @@ int curveBits(const QByteArray& params)
     }
 }
 
+// Whether the session may change the token's objects: a user login, as on the virtual tokens.
+bool userLoggedIn(CK_FUNCTION_LIST* f, CK_SESSION_HANDLE h)
+{
+    CK_SESSION_INFO si;
+    return f->C_GetSessionInfo(h, &si) == CKR_OK && si.state == CKS_RW_USER_FUNCTIONS;
+}
+
 } // namespace
 
 Pkcs11Backend::Pkcs11Backend(std::unique_ptr<Pkcs11Module> module) : m_module(std::move(module)) {}
@@ -263,6 +270,7 @@ quint32 Pkcs11Backend::connect(int index)
     closeSession(s);
     s.slotId = m_found[index];
     s.pending.clear();
+    s.soVerified = false;
     CK_SESSION_HANDLE h = CK_INVALID_HANDLE;
     CK_RV rv = f()->C_OpenSession(s.slotId, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &h);
     if (rv == CKR_TOKEN_WRITE_PROTECTED)
@@ -286,7 +294,11 @@ Pkcs11Backend::Session* Pkcs11Backend::session(int slot, quint32* st)
         const CK_RV rv =
             f()->C_OpenSession(s->slotId, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &h);
         if (rv != CKR_OK) {
-            *st = status(rv);
+            // A token that is not initialized opens no session on some modules; it is not pulled out.
+            CK_TOKEN_INFO ti;
+            const bool blank =
+                f()->C_GetTokenInfo(s->slotId, &ti) == CKR_OK && !(ti.flags & CKF_TOKEN_INITIALIZED);
+            *st = blank ? TM_ERR_NOT_INITIALIZED : status(rv);
             return nullptr;
         }
         s->handle = h;
@@ -505,14 +517,25 @@ quint32 Pkcs11Backend::login(int slot, int pinType, const QByteArray& pin, int* 
         return TM_ERR_NOT_INITIALIZED;
     if (pin.isEmpty() && !(ti.flags & CKF_PROTECTED_AUTHENTICATION_PATH))
         return TM_ERR_NO_SENSOR;
+    // A PIN outside the token's lengths cannot be right: refuse it before it costs a try.
+    const int minLen = clampInt(ti.ulMinPinLen), maxLen = clampInt(ti.ulMaxPinLen);
+    if (!pin.isEmpty() && (pin.size() < minLen || (maxLen > 0 && pin.size() > maxLen))) {
+        PinState ps;
+        if (pinState(slot, pinType, &ps) == TM_OK)
+            *retries = ps.locked ? 0 : ps.retriesLeft;
+        return TM_ERR_PIN_LEN_RANGE;
+    }
     // One login at a time on a token: a user login ends an SO login and the other way round.
     f()->C_Logout(s->handle);
     s->loaded = false;
     rv = f()->C_Login(s->handle, pinType == TM_PIN_SO ? CKU_SO : CKU_USER, pinPtr(pin), CK_ULONG(pin.size()));
     if (rv == CKR_USER_ALREADY_LOGGED_IN)
         rv = CKR_OK;
-    if (rv == CKR_OK)
+    if (rv == CKR_OK) {
+        if (pinType == TM_PIN_SO)
+            s->soVerified = true;
         return TM_OK;
+    }
     PinState ps;
     if (pinState(slot, pinType, &ps) == TM_OK)
         *retries = ps.locked ? 0 : ps.retriesLeft;
@@ -617,12 +640,36 @@ quint32 Pkcs11Backend::format(int slot, const QByteArray& record)
     };
     QByteArray label = field(0).left(32);
     QByteArray soPin = field(96), userPin = field(128);
+    const auto wipe = [&] {
+        soPin.fill('\0');
+        userPin.fill('\0');
+    };
+    // The record is checked as on the virtual tokens, though the module keeps its own tries and lengths.
+    const auto byte = [&](int at) { return int(static_cast<unsigned char>(record[at])); };
+    const int userMin = byte(162), userMax = byte(163), soMin = byte(164), soMax = byte(165);
+    if (byte(160) < 1 || byte(161) < 1 || userMin < 1 || soMin < 1 || userMin > userMax || soMin > soMax ||
+        userMax > 32 || soMax > 32) {
+        wipe();
+        return TM_ERR_ARGUMENTS;
+    }
+    if (userPin.size() < userMin || userPin.size() > userMax || soPin.size() < soMin ||
+        soPin.size() > soMax) {
+        wipe();
+        return TM_ERR_PIN_LEN_RANGE;
+    }
     Session& s = m_sessions[slot];
+    CK_TOKEN_INFO before;
+    CK_RV rv = f()->C_GetTokenInfo(m_found[slot], &before);
+    if (rv != CKR_OK || ((before.flags & CKF_TOKEN_INITIALIZED) && !s.soVerified)) {
+        wipe();
+        return rv != CKR_OK ? status(rv) : TM_ERR_SO_NOT_LOGGED_IN;
+    }
+    s.soVerified = false; // formatting ends the SO authority, whatever its outcome
     // C_InitToken refuses while this application holds a session on the token.
     closeSession(s);
     label.append(QByteArray(32 - label.size(), ' '));
-    CK_RV rv = f()->C_InitToken(s.slotId, pinPtr(soPin), CK_ULONG(soPin.size()),
-                                reinterpret_cast<CK_UTF8CHAR_PTR>(label.data()));
+    rv = f()->C_InitToken(s.slotId, pinPtr(soPin), CK_ULONG(soPin.size()),
+                          reinterpret_cast<CK_UTF8CHAR_PTR>(label.data()));
     if (rv == CKR_OK) {
         // Some modules move a freshly initialized token to a new slot: follow it by its label.
         CK_SESSION_HANDLE h = CK_INVALID_HANDLE;
@@ -653,8 +700,7 @@ quint32 Pkcs11Backend::format(int slot, const QByteArray& record)
             }
         }
     }
-    soPin.fill('\0');
-    userPin.fill('\0');
+    wipe();
     return status(rv);
 }
 
@@ -696,15 +742,14 @@ quint32 Pkcs11Backend::createContainer(int slot, const QByteArray& name)
         return st;
     if (name.isEmpty() || name.size() > MaxContainerName)
         return TM_ERR_NAME;
+    if (!userLoggedIn(f(), s->handle))
+        return TM_ERR_NOT_LOGGED_IN;
     QList<QByteArray> names;
     st = containerNames(slot, &names);
     if (st != TM_OK)
         return st;
     if (names.contains(name))
         return TM_ERR_EXISTS;
-    CK_SESSION_INFO si;
-    if (f()->C_GetSessionInfo(s->handle, &si) != CKR_OK || si.state != CKS_RW_USER_FUNCTIONS)
-        return TM_ERR_NOT_LOGGED_IN;
     // PKCS#11 has no empty container: the name waits here for the first object written under it.
     s->pending.append(name);
     return TM_OK;
@@ -716,6 +761,9 @@ quint32 Pkcs11Backend::deleteContainer(int slot, const QByteArray& name)
     Session* s = session(slot, &st);
     if (!s)
         return st;
+    // A public session may destroy public objects: without this the key pair would stay behind.
+    if (!userLoggedIn(f(), s->handle))
+        return TM_ERR_NOT_LOGGED_IN;
     if (s->pending.removeAll(name) > 0)
         return TM_OK;
     const Container* c = findContainer(*s, name, &st);
@@ -840,6 +888,8 @@ quint32 Pkcs11Backend::deleteCertificate(int slot, const QByteArray& name, int k
     Session* s = session(slot, &st);
     if (!s)
         return st;
+    if (!userLoggedIn(f(), s->handle))
+        return TM_ERR_NOT_LOGGED_IN;
     const Container* c = findContainer(*s, name, &st);
     if (!c)
         return st;
@@ -960,6 +1010,30 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
     cert.add(CKA_VALUE, e.certificate);
     bool ok = create(cert);
 
+    // The public key object carries the key spec: with a private key, and alone for a certificate without
+    // one, so the container reads back with the usage it was imported for.
+    const auto addPublic = [&](Template& pub, const EVP_PKEY* key) {
+        pub.add(CKA_CLASS, CK_ULONG(CKO_PUBLIC_KEY));
+        pub.add(CKA_KEY_TYPE, CK_ULONG(ec ? CKK_EC : CKK_RSA));
+        pub.add(CKA_TOKEN, true);
+        pub.add(CKA_ID, id);
+        pub.add(CKA_LABEL, name);
+        pub.add(CKA_SUBJECT, subject);
+        pub.add(CKA_PRIVATE, false);
+        pub.add(CKA_VERIFY, true);
+        if (ec) {
+            pub.add(CKA_EC_PARAMS, curveParams(key));
+            pub.add(CKA_EC_POINT, octetString(info.rawPublicKey));
+            pub.add(CKA_DERIVE, exchange);
+            pub.add(CKA_ENCRYPT, false);
+            pub.add(CKA_WRAP, false);
+        } else {
+            pub.add(CKA_MODULUS, bnBytes(key, OSSL_PKEY_PARAM_RSA_N));
+            pub.add(CKA_PUBLIC_EXPONENT, bnBytes(key, OSSL_PKEY_PARAM_RSA_E));
+            pub.add(CKA_ENCRYPT, exchange);
+            pub.add(CKA_WRAP, exchange);
+        }
+    };
     if (ok && !e.privateKey.isEmpty()) {
         const unsigned char* k = reinterpret_cast<const unsigned char*>(e.privateKey.constData());
         P8Ptr p8(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &k, e.privateKey.size()));
@@ -970,33 +1044,23 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
             ok = false;
         } else {
             Template pri, pub;
-            for (Template* t : {&pri, &pub}) {
-                t->add(CKA_CLASS, CK_ULONG(t == &pri ? CKO_PRIVATE_KEY : CKO_PUBLIC_KEY));
-                t->add(CKA_KEY_TYPE, CK_ULONG(ec ? CKK_EC : CKK_RSA));
-                t->add(CKA_TOKEN, true);
-                t->add(CKA_ID, id);
-                t->add(CKA_LABEL, name);
-                t->add(CKA_SUBJECT, subject);
-            }
+            pri.add(CKA_CLASS, CK_ULONG(CKO_PRIVATE_KEY));
+            pri.add(CKA_KEY_TYPE, CK_ULONG(ec ? CKK_EC : CKK_RSA));
+            pri.add(CKA_TOKEN, true);
+            pri.add(CKA_ID, id);
+            pri.add(CKA_LABEL, name);
+            pri.add(CKA_SUBJECT, subject);
             pri.add(CKA_PRIVATE, true);
             pri.add(CKA_SENSITIVE, true);
             pri.add(CKA_EXTRACTABLE, false);
             pri.add(CKA_SIGN, true);
-            pub.add(CKA_PRIVATE, false);
-            pub.add(CKA_VERIFY, true);
             if (ec) {
-                const QByteArray params = curveParams(key.get());
-                pri.add(CKA_EC_PARAMS, params);
-                pub.add(CKA_EC_PARAMS, params);
+                pri.add(CKA_EC_PARAMS, curveParams(key.get()));
                 pri.add(CKA_VALUE, bnBytes(key.get(), OSSL_PKEY_PARAM_PRIV_KEY, (info.keyBits + 7) / 8));
-                pub.add(CKA_EC_POINT, octetString(info.rawPublicKey));
                 pri.add(CKA_DERIVE, exchange);
-                pub.add(CKA_DERIVE, exchange);
                 // Modules default these to true; an EC key decrypts nothing here.
                 pri.add(CKA_DECRYPT, false);
                 pri.add(CKA_UNWRAP, false);
-                pub.add(CKA_ENCRYPT, false);
-                pub.add(CKA_WRAP, false);
             } else {
                 pri.add(CKA_MODULUS, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_N));
                 pri.add(CKA_PUBLIC_EXPONENT, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_E));
@@ -1006,14 +1070,19 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
                 pri.add(CKA_EXPONENT_1, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1));
                 pri.add(CKA_EXPONENT_2, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2));
                 pri.add(CKA_COEFFICIENT, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1));
-                pub.add(CKA_MODULUS, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_N));
-                pub.add(CKA_PUBLIC_EXPONENT, bnBytes(key.get(), OSSL_PKEY_PARAM_RSA_E));
                 pri.add(CKA_DECRYPT, exchange);
                 pri.add(CKA_UNWRAP, exchange);
-                pub.add(CKA_ENCRYPT, exchange);
-                pub.add(CKA_WRAP, exchange);
             }
+            addPublic(pub, key.get());
             ok = create(pri) && create(pub);
+        }
+    } else if (ok) {
+        const EVP_PKEY* key = X509_get0_pubkey(x509.get());
+        const int type = key ? EVP_PKEY_get_base_id(key) : 0;
+        if (type == EVP_PKEY_RSA || type == EVP_PKEY_EC) {
+            Template pub;
+            addPublic(pub, key);
+            ok = create(pub);
         }
     }
     if (!ok) {

@@ -65,6 +65,7 @@ private:
         CK_SLOT_ID slotId = 0;
         CK_SESSION_HANDLE handle = CK_INVALID_HANDLE;
         bool loaded = false;
+        bool soVerified = false; // SO PIN checked since connect; allows formatting an initialized token
         QList<Container> containers;
         QList<QByteArray> pending;                  // created by name, waiting for their first import
         QHash<QByteArray, QByteArray> certificates; // read since the last load, by container name

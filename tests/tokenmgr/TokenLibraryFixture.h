@@ -2,6 +2,7 @@
 
 // What the token-library tests share: a library started on a store of the test's own, with the module
 // name from QX_TOKENMGR_MODULE (the default name when unset), and virtual tokens set up and read back.
+#include "ContractData.h"
 #include "TestEnv.h"
 #include "TokenMgr.h"
 #include "VToken.h"
@@ -11,38 +12,6 @@
 
 #include <functional>
 #include <memory>
-
-namespace ContractData {
-
-inline const QByteArray UserPin("12345678");
-inline const QByteArray SoPin("87654321");
-
-inline QString serialFor(int i)
-{
-    return QStringLiteral("QX41TEST%1").arg(i, 8, 10, QLatin1Char('0'));
-}
-
-// A small self-signed EC certificate (DER).
-inline QByteArray tinyCert()
-{
-    return QByteArray::fromBase64(
-        "MIIBcjCCARmgAwIBAgIUHe+Pp96IkSFY+0z9UcJh6od2PkMwCgYIKoZIzj0EAwIwDzENMAsGA1UEAwwEVGlueTAeFw0yNjEyMTAx"
-        "MjI3MzFaFw0zNjEyMDcxMjI3MzFaMA8xDTALBgNVBAMMBFRpbnkwWTATBgcqhkjOPQIBBggqhkjOPQMBBwNCAASgHj8rNkcWiCPy"
-        "4Bmi0tMN4dBaDnBNs4fHKFISzhPz/zFVp2cVuQiX+45P0sM69vT1xFicWScUx326IYeLN/Sso1MwUTAdBgNVHQ4EFgQUy02PXwf9"
-        "5R9jyOBwLBTrlrHOMpkwHwYDVR0jBBgwFoAUy02PXwf95R9jyOBwLBTrlrHOMpkwDwYDVR0TAQH/BAUwAwEB/zAKBggqhkjOPQQD"
-        "AgNHADBEAiBJtOgJNtNaA3LXsGSzK+"
-        "6SsruRednUMjsu8K6egqVKCwIgWhx2WdK5NsHGokjoaATiNijWGPMwgjatBytXulpBsew=");
-}
-
-// The public key of tinyCert() as DER SubjectPublicKeyInfo (EC P-256).
-inline QByteArray tinyKey()
-{
-    return QByteArray::fromBase64(
-        "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEoB4/KzZHFogj8uAZotLTDeHQWg5wTbOHxyhSEs4T8/8x"
-        "VadnFbkIl/uOT9LDOvb09cRYnFknFMd9uiGHizf0rA==");
-}
-
-} // namespace ContractData
 
 class TokenLibraryFixture
 {

@@ -1,5 +1,11 @@
-// The token manager's C contract on any backend: the module comes from QX_TOKENMGR_MODULE.
-#include "TokenLibraryFixture.h"
+// The token manager's C contract, the same cases on every backend: the module comes from
+// QX_TOKENMGR_MODULE and the tokens from the bench that goes with it. What only the virtual device can
+// do is marked: on a PKCS#11 module such a case checks PKCS#11's own answer or is skipped.
+#include "ContractData.h"
+#include "TokenBench.h"
+#include "TokenMgr.h"
+#include "VToken.h"
+#include "VirtualTokenBench.h"
 
 #include <QFile>
 #include <QtTest>
@@ -8,17 +14,123 @@
 
 using namespace ContractData;
 
-class TstTokenMgrContract : public QObject, protected TokenLibraryFixture
+// Skips the case unless the tokens are virtual; `why` names what a PKCS#11 token cannot be made to do.
+#define QX_VIRTUAL_ONLY(why)                                                                                 \
+    do {                                                                                                     \
+        if (!m_bench->virtualDevice())                                                                       \
+            QSKIP(qPrintable(QStringLiteral("virtual device only: ") + (why)));                              \
+    } while (false)
+
+struct TokenText
+{
+    char serial[TM_SERIAL_SIZE + 8], label[TM_LABEL_SIZE + 8], manufacturer[TM_MANUFACTURER_SIZE + 8],
+        model[TM_MODEL_SIZE + 8];
+    int32_t v[10];
+};
+
+class TstTokenMgrContract : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<TokenBench> m_bench;
+
+    TokenBench& bench() { return *m_bench; }
+    bool onDevice() { return m_bench->virtualDevice() != nullptr; }
+
+    bool addToken(int i, const TokenBench::Token& t = {}) { return bench().addToken(i, t); }
+
+    // find + connect every token; returns the count.
+    static int connectAll()
+    {
+        int32_t count = TM_MAX_SLOTS;
+        uint32_t ids[TM_MAX_SLOTS] = {};
+        if (token_find(ids, &count) != TM_OK)
+            return -1;
+        for (int i = 0; i < count; ++i)
+            token_connect(i);
+        return count;
+    }
+    static tm_status info(int slot, TokenText* t)
+    {
+        return token_get_info_ex(slot, t->serial, t->label, t->manufacturer, t->model, &t->v[0], &t->v[1],
+                                 &t->v[2], &t->v[3], &t->v[4], &t->v[5], &t->v[6], &t->v[7], &t->v[8],
+                                 &t->v[9]);
+    }
+    // The connected slot of the initialized token labelled `label`; -1 when there is none.
+    static int slotOf(const QByteArray& label)
+    {
+        for (int s = 0; s < TM_MAX_SLOTS; ++s) {
+            TokenText t;
+            if (info(s, &t) == TM_OK && t.v[8] == 1 && label == t.label)
+                return s;
+        }
+        return -1;
+    }
+    static int slotOf(int token) { return slotOf(TokenBench::label(token)); }
+    static int uninitializedSlot()
+    {
+        for (int s = 0; s < TM_MAX_SLOTS; ++s) {
+            TokenText t;
+            if (info(s, &t) == TM_OK && t.v[8] == 0)
+                return s;
+        }
+        return -1;
+    }
+    static tm_status userLogin(int slot, const QByteArray& pin = UserPin)
+    {
+        int32_t retries = -1;
+        return token_login(slot, pin.constData(), &retries);
+    }
+    static QList<QByteArray> containers(int slot)
+    {
+        char buffer[8192] = {};
+        int32_t length = sizeof(buffer);
+        if (container_load_all(slot, buffer, &length) != TM_OK)
+            return {QByteArray("<failed>")};
+        QList<QByteArray> names = QByteArray(buffer, length).split('\0');
+        names.removeAll(QByteArray());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static QByteArray certificate(int slot, const char* name, int keySpec)
+    {
+        QByteArray buf(16384, 0);
+        int32_t len = int32_t(buf.size());
+        if (container_get_cert(slot, name, keySpec, reinterpret_cast<unsigned char*>(buf.data()), &len) !=
+            TM_OK)
+            return {};
+        return buf.left(len);
+    }
+    static QList<int> pinState(int slot, int type)
+    {
+        int32_t st[6] = {};
+        if (token_get_pin_state(slot, type, &st[0], &st[1], &st[2], &st[3], &st[4], &st[5]) != TM_OK)
+            return {};
+        return QList<int>(std::begin(st), std::end(st));
+    }
+    // Tries as the backend tells them: exactly, or only whether the PIN is locked.
+    int tries(int n) { return bench().exactTries() || n == 0 ? n : TM_RETRIES_UNKNOWN; }
+    // The library stopped and started again on the same tokens, which are found and connected anew.
+    static int restart()
+    {
+        uninit_pkcs11();
+        return init_pkcs11(TokenBench::moduleName().constData()) == TM_OK ? connectAll() : -1;
+    }
+
 private Q_SLOTS:
-    void init() { QVERIFY(start()); }
-    void cleanup() { stop(); }
+    void initTestCase()
+    {
+        m_bench = TokenBench::fromEnvironment();
+        if (const QString why = m_bench->unavailable(); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        qInfo("tokens: %s", qPrintable(m_bench->name()));
+    }
+    void init() { QVERIFY(m_bench->start()); }
+    void cleanup() { m_bench->stop(); }
 
     void callsBeforeInit()
     {
-        addToken(1);
+        QVERIFY(addToken(1));
         uninit_pkcs11();
         int32_t count = TM_MAX_SLOTS;
         uint32_t ids[TM_MAX_SLOTS];
@@ -35,10 +147,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("capacity");
         QTest::addColumn<uint>("status");
         QTest::addColumn<int>("count");
-        QTest::newRow("none") << 0 << 0 << 32 << TM_OK << 0;
-        QTest::newRow("three") << 3 << 0 << 32 << TM_OK << 3;
-        QTest::newRow("one of three pulled out") << 3 << 1 << 32 << TM_OK << 2;
-        QTest::newRow("table too small") << 3 << 0 << 2 << TM_ERR_BUFFER_TOO_SMALL << 3;
+        QTest::addColumn<QString>("virtualOnly");
+        QTest::newRow("none") << 0 << 0 << 32 << TM_OK << 0 << QString();
+        QTest::newRow("three") << 3 << 0 << 32 << TM_OK << 3 << QString();
+        QTest::newRow("one of three pulled out") << 3 << 1 << 32 << TM_OK << 2 << "tokens pulled out";
+        QTest::newRow("table too small") << 3 << 0 << 2 << TM_ERR_BUFFER_TOO_SMALL << 3 << QString();
     }
     void findAndConnect()
     {
@@ -47,26 +160,79 @@ private Q_SLOTS:
         QFETCH(int, capacity);
         QFETCH(uint, status);
         QFETCH(int, count);
-        for (int i = 0; i < tokens; ++i)
-            addToken(i, [&](VToken& t) { t.pluggedIn = i >= unplugged; });
+        QFETCH(QString, virtualOnly);
+        if (!virtualOnly.isEmpty())
+            QX_VIRTUAL_ONLY(virtualOnly);
+        for (int i = 0; i < tokens; ++i) {
+            TokenBench::Token t;
+            t.virtualTweak = [&](VToken& v) { v.pluggedIn = i >= unplugged; };
+            QVERIFY(addToken(i, t));
+        }
         uint32_t ids[TM_MAX_SLOTS + 1];
         std::fill(std::begin(ids), std::end(ids), 0xDEADBEEFu);
         int32_t n = capacity;
         QCOMPARE(token_find(ids, &n), tm_status(status));
-        QCOMPARE(n, count);
+        QCOMPARE(n, bench().slots(count, 0));
         QCOMPARE(ids[capacity], 0xDEADBEEFu); // nothing past the table
         if (status != TM_OK)
             return;
-        for (int i = 0; i < n; ++i)
+        QList<QByteArray> labels, expected;
+        for (int i = 0; i < n; ++i) {
             QCOMPARE(token_connect(i), TM_OK);
+            TokenText t;
+            QCOMPARE(info(i, &t), TM_OK);
+            if (t.v[8] == 1)
+                labels << t.label;
+        }
+        for (int i = unplugged; i < tokens; ++i)
+            expected << TokenBench::label(i);
+        std::sort(labels.begin(), labels.end());
+        QCOMPARE(labels, expected);
         QCOMPARE(token_connect(n), TM_ERR_SLOT);
         QCOMPARE(token_connect(-1), TM_ERR_SLOT);
     }
 
     void tokenInfo()
     {
-        addToken(7, [](VToken& t) {
-            t.label = QStringLiteral("我的令牌 token").toUtf8();
+        TokenBench::Token spec;
+        spec.label = QStringLiteral("我的令牌 token").toUtf8();
+        QVERIFY(addToken(7, spec));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        const int slot = slotOf(spec.label);
+        QVERIFY(slot >= 0);
+        // Each text buffer gets exactly the capacity the contract gives it, followed by a guard area.
+        TokenText t;
+        std::memset(&t, 0x5A, sizeof(t));
+        QCOMPARE(info(slot, &t), TM_OK);
+        if (!bench().serial(7).isEmpty())
+            QCOMPARE(QByteArray(t.serial), bench().serial(7));
+        QVERIFY(std::strlen(t.serial) > 0);
+        QCOMPARE(QString::fromUtf8(t.label), QStringLiteral("我的令牌 token"));
+        QCOMPARE(QByteArray(t.manufacturer), bench().manufacturer());
+        QVERIFY(std::strlen(t.model) > 0);
+        const QList<int> user = pinState(slot, TM_PIN_USER), so = pinState(slot, TM_PIN_SO);
+        QCOMPARE(t.v[0], user.value(3));
+        QCOMPARE(t.v[1], user.value(2));
+        QCOMPARE(t.v[2], so.value(3));
+        QCOMPARE(t.v[3], so.value(2));
+        QVERIFY(t.v[1] >= 1 && t.v[1] <= t.v[0]);
+        QVERIFY(t.v[3] >= 1 && t.v[3] <= t.v[2]);
+        QVERIFY(t.v[5] >= 0 && t.v[5] <= t.v[4]);
+        QCOMPARE(t.v[8], 1);
+        QCOMPARE(t.v[9], 0); // no fingerprint sensor
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(t.serial[TM_SERIAL_SIZE + i], char(0x5A));
+            QCOMPARE(t.label[TM_LABEL_SIZE + i], char(0x5A));
+            QCOMPARE(t.manufacturer[TM_MANUFACTURER_SIZE + i], char(0x5A));
+            QCOMPARE(t.model[TM_MODEL_SIZE + i], char(0x5A));
+        }
+    }
+
+    void deviceProperties()
+    {
+        QX_VIRTUAL_ONLY("versions, memory, sensor and PIN lengths are the PKCS#11 module's own");
+        TokenBench::Token spec;
+        spec.virtualTweak = [](VToken& t) {
             t.hardwareVersion = 0x0102;
             t.firmwareVersion = 0x010A;
             t.totalMemory = 65536;
@@ -75,38 +241,20 @@ private Q_SLOTS:
             t.userPin.maxLength = 12;
             t.soPin.minLength = 8;
             t.soPin.maxLength = 16;
-        });
+        };
+        QVERIFY(addToken(7, spec));
         QCOMPARE(connectAll(), 1);
-        // Each text buffer gets exactly the capacity the contract gives it, followed by a guard area.
-        char serial[TM_SERIAL_SIZE + 8], label[TM_LABEL_SIZE + 8], manu[TM_MANUFACTURER_SIZE + 8],
-            model[TM_MODEL_SIZE + 8];
-        std::memset(serial, 0x5A, sizeof(serial));
-        std::memset(label, 0x5A, sizeof(label));
-        std::memset(manu, 0x5A, sizeof(manu));
-        std::memset(model, 0x5A, sizeof(model));
-        int32_t v[10] = {};
-        QCOMPARE(token_get_info_ex(0, serial, label, manu, model, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
-                                   &v[6], &v[7], &v[8], &v[9]),
-                 TM_OK);
-        QCOMPARE(QByteArray(serial), serialFor(7).toLatin1());
-        QCOMPARE(QString::fromUtf8(label), QStringLiteral("我的令牌 token"));
-        QCOMPARE(QByteArray(manu), QByteArray("Vostrel"));
-        QCOMPARE(v[0], 12);
-        QCOMPARE(v[1], 6);
-        QCOMPARE(v[2], 16);
-        QCOMPARE(v[3], 8);
-        QCOMPARE(v[4], 65536);
-        QVERIFY(v[5] > 0 && v[5] <= 65536);
-        QCOMPARE(v[6], 0x0102);
-        QCOMPARE(v[7], 0x010A);
-        QCOMPARE(v[8], 1);
-        QCOMPARE(v[9], 1);
-        for (int i = 0; i < 8; ++i) {
-            QCOMPARE(serial[TM_SERIAL_SIZE + i], char(0x5A));
-            QCOMPARE(label[TM_LABEL_SIZE + i], char(0x5A));
-            QCOMPARE(manu[TM_MANUFACTURER_SIZE + i], char(0x5A));
-            QCOMPARE(model[TM_MODEL_SIZE + i], char(0x5A));
-        }
+        TokenText t;
+        QCOMPARE(info(0, &t), TM_OK);
+        QCOMPARE(t.v[0], 12);
+        QCOMPARE(t.v[1], 6);
+        QCOMPARE(t.v[2], 16);
+        QCOMPARE(t.v[3], 8);
+        QCOMPARE(t.v[4], 65536);
+        QVERIFY(t.v[5] > 0 && t.v[5] <= 65536);
+        QCOMPARE(t.v[6], 0x0102);
+        QCOMPARE(t.v[7], 0x010A);
+        QCOMPARE(t.v[9], 1);
     }
 
     void login_data()
@@ -118,22 +266,25 @@ private Q_SLOTS:
         QTest::addColumn<uint>("status");
         QTest::addColumn<int>("retries");
         QTest::addColumn<int>("triesAfter");
-        QTest::newRow("right PIN") << UserPin << 10 << false << true << TM_OK << 10 << 10;
-        QTest::newRow("right PIN resets tries") << UserPin << 3 << false << true << TM_OK << 10 << 10;
+        QTest::addColumn<QString>("virtualOnly");
+        const QString setTries = QStringLiteral("tries left cannot be set on a PKCS#11 token");
+        QTest::newRow("right PIN") << UserPin << 10 << false << true << TM_OK << 10 << 10 << QString();
+        QTest::newRow("right PIN resets tries")
+            << UserPin << 3 << false << true << TM_OK << 10 << 10 << setTries;
         QTest::newRow("wrong PIN costs a try")
-            << QByteArray("00000000") << 10 << false << true << TM_ERR_PIN_INCORRECT << 9 << 9;
+            << QByteArray("00000000") << 10 << false << true << TM_ERR_PIN_INCORRECT << 9 << 9 << QString();
         QTest::newRow("last try locks")
-            << QByteArray("00000000") << 1 << false << true << TM_ERR_PIN_LOCKED << 0 << 0;
+            << QByteArray("00000000") << 1 << false << true << TM_ERR_PIN_LOCKED << 0 << 0 << setTries;
         QTest::newRow("locked refuses the right PIN")
-            << UserPin << 0 << false << true << TM_ERR_PIN_LOCKED << 0 << 0;
+            << UserPin << 0 << false << true << TM_ERR_PIN_LOCKED << 0 << 0 << setTries;
         QTest::newRow("too short, no try lost")
-            << QByteArray("123") << 10 << false << true << TM_ERR_PIN_LEN_RANGE << 10 << 10;
+            << QByteArray("123") << 10 << false << true << TM_ERR_PIN_LEN_RANGE << 10 << 10 << QString();
         QTest::newRow("empty PIN without sensor")
-            << QByteArray() << 7 << false << true << TM_ERR_NO_SENSOR << 7 << 7;
+            << QByteArray() << 10 << false << true << TM_ERR_NO_SENSOR << 10 << 10 << QString();
         QTest::newRow("empty PIN on a sensor, no finger")
-            << QByteArray() << 7 << true << true << TM_ERR_FINGER << 7 << 7;
+            << QByteArray() << 7 << true << true << TM_ERR_FINGER << 7 << 7 << "fingerprint sensor";
         QTest::newRow("not initialized")
-            << UserPin << 10 << false << false << TM_ERR_NOT_INITIALIZED << 10 << 10;
+            << UserPin << 10 << false << false << TM_ERR_NOT_INITIALIZED << 10 << 10 << QString();
     }
     void login()
     {
@@ -144,30 +295,41 @@ private Q_SLOTS:
         QFETCH(uint, status);
         QFETCH(int, retries);
         QFETCH(int, triesAfter);
-        addToken(1, [&](VToken& t) {
+        QFETCH(QString, virtualOnly);
+        if (!virtualOnly.isEmpty())
+            QX_VIRTUAL_ONLY(virtualOnly);
+        TokenBench::Token spec;
+        spec.initialized = initialized;
+        spec.virtualTweak = [&](VToken& t) {
             t.userPin.triesLeft = triesBefore;
             t.fingerSupport = sensor;
-            t.initialized = initialized;
-        });
-        QCOMPARE(connectAll(), 1);
-        int32_t left = -1;
-        QCOMPARE(token_login(0, pin.constData(), &left), tm_status(status));
-        QCOMPARE(left, retries);
-        int32_t st[6] = {};
-        QCOMPARE(token_get_pin_state(0, TM_PIN_USER, &st[0], &st[1], &st[2], &st[3], &st[4], &st[5]), TM_OK);
-        QCOMPARE(st[0], triesAfter);
-        QCOMPARE(st[1], 10);
-        QCOMPARE(st[4], triesAfter == 0 ? 1 : 0);
-        QCOMPARE(st[5], status == TM_OK ? 1 : 0);
-        QCOMPARE(readToken(1).userPin.triesLeft,
-                 triesAfter); // the count lives on the token, not in the process
+        };
+        QVERIFY(addToken(1, spec));
+        QCOMPARE(connectAll(), bench().slots(initialized ? 1 : 0, initialized ? 0 : 1));
+        int slot = initialized ? slotOf(1) : uninitializedSlot();
+        QVERIFY(slot >= 0);
+        int32_t left = -2;
+        QCOMPARE(token_login(slot, pin.constData(), &left), tm_status(status));
+        QCOMPARE(left, tries(retries));
+        QList<int> st = pinState(slot, TM_PIN_USER);
+        QCOMPARE(st.value(0), tries(triesAfter));
+        QCOMPARE(st.value(1), tries(10));
+        QCOMPARE(st.value(4), triesAfter == 0 ? 1 : 0);
+        QCOMPARE(st.value(5), status == TM_OK ? 1 : 0);
+        // The count lives on the token, not in the process.
+        QCOMPARE(restart(), bench().slots(initialized ? 1 : 0, initialized ? 0 : 1));
+        slot = initialized ? slotOf(1) : uninitializedSlot();
+        st = pinState(slot, TM_PIN_USER);
+        QCOMPARE(st.value(0), tries(triesAfter));
+        QCOMPARE(st.value(4), triesAfter == 0 ? 1 : 0);
+        QCOMPARE(st.value(5), 0);
     }
 
     void soLoginAndPinChanges_data()
     {
         QTest::addColumn<QString>("call");
         QTest::addColumn<QByteArray>("a");
-        QTest::addColumn<QByteArray>("b");
+        QTest::addColumn<QByteArray>("b"); // empty: one character longer than the token's maximum
         QTest::addColumn<uint>("status");
         QTest::addColumn<bool>("userPinIsB");
         QTest::addColumn<bool>("soPinIsB");
@@ -178,7 +340,7 @@ private Q_SLOTS:
         QTest::newRow("change user PIN, wrong old")
             << "upin" << QByteArray("99999999") << n << TM_ERR_PIN_INCORRECT << false << false << 9 << 10;
         QTest::newRow("change user PIN, new too long")
-            << "upin" << UserPin << QByteArray(17, '1') << TM_ERR_PIN_LEN_RANGE << false << false << 10 << 10;
+            << "upin" << UserPin << QByteArray() << TM_ERR_PIN_LEN_RANGE << false << false << 10 << 10;
         QTest::newRow("change SO PIN") << "sopin" << SoPin << n << TM_OK << false << true << 10 << 10;
         QTest::newRow("change SO PIN, wrong old")
             << "sopin" << UserPin << n << TM_ERR_PIN_INCORRECT << false << false << 10 << 9;
@@ -196,28 +358,33 @@ private Q_SLOTS:
         QFETCH(bool, soPinIsB);
         QFETCH(int, userTries);
         QFETCH(int, soTries);
-        // The user PIN starts with 3 tries left, so a reset visibly restores them.
-        addToken(1, [&](VToken& t) {
+        // On the virtual device the user PIN starts with 3 tries left, so a reset visibly restores them.
+        TokenBench::Token spec;
+        spec.virtualTweak = [&](VToken& t) {
             if (call == QLatin1String("setupin"))
                 t.userPin.triesLeft = 3;
-        });
-        QCOMPARE(connectAll(), 1);
+        };
+        QVERIFY(addToken(1, spec));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        const int slot = slotOf(1);
+        QVERIFY(slot >= 0);
+        if (b.isEmpty())
+            b = QByteArray(pinState(slot, TM_PIN_USER).value(3) + 1, '1');
         tm_status r = 0;
         if (call == QLatin1String("upin"))
-            r = token_change_upin(0, a.constData(), b.constData());
+            r = token_change_upin(slot, a.constData(), b.constData());
         else if (call == QLatin1String("sopin"))
-            r = token_change_sopin(0, a.constData(), b.constData());
+            r = token_change_sopin(slot, a.constData(), b.constData());
         else
-            r = token_set_upin(0, a.constData(), b.constData());
+            r = token_set_upin(slot, a.constData(), b.constData());
         QCOMPARE(r, tm_status(status));
-        const VToken t = readToken(1);
-        QCOMPARE(VToken::checkPin(t.userPin, userPinIsB ? b : UserPin), true);
-        QCOMPARE(VToken::checkPin(t.soPin, soPinIsB ? b : SoPin), true);
-        QCOMPARE(t.userPin.triesLeft, userTries);
-        QCOMPARE(t.soPin.triesLeft, soTries);
-        int32_t left = -1;
-        QCOMPARE(token_login_so(0, (soPinIsB ? b : SoPin).constData(), &left), TM_OK);
-        QCOMPARE(left, 10);
+        QCOMPARE(pinState(slot, TM_PIN_USER).value(0), tries(userTries));
+        QCOMPARE(pinState(slot, TM_PIN_SO).value(0), tries(soTries));
+        // Each PIN is the one expected: the right PIN logs in, which a changed or kept one would not.
+        int32_t left = -2;
+        QCOMPARE(token_login_so(slot, (soPinIsB ? b : SoPin).constData(), &left), TM_OK);
+        QCOMPARE(left, tries(10));
+        QCOMPARE(userLogin(slot, userPinIsB ? b : UserPin), TM_OK);
     }
 
     void changesNeedLogin_data()
@@ -226,36 +393,42 @@ private Q_SLOTS:
         QTest::newRow("create container") << "create";
         QTest::newRow("delete container") << "delete";
         QTest::newRow("delete certificate") << "deletecert";
-        QTest::newRow("write sectors") << "sectors";
+        QTest::newRow("write sectors") << "sectors"; // PKCS#11 has no sectors: not supported at all
     }
     void changesNeedLogin()
     {
         QFETCH(QString, call);
-        addToken(1, [](VToken& t) {
-            VToken::Container c;
-            c.name = "box";
-            c.signature.certificate = tinyCert();
-            t.containers << c;
-            t.cdromSectors = 4;
-        });
-        QCOMPARE(connectAll(), 1);
+        TokenBench::Token spec;
+        spec.containers = {"box"};
+        spec.virtualTweak = [](VToken& t) { t.cdromSectors = 4; };
+        QVERIFY(addToken(1, spec));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        const int slot = slotOf(1);
+        QVERIFY(slot >= 0);
         const QByteArray sector(TM_SECTOR_SIZE, 'x');
         const auto run = [&] {
             if (call == QLatin1String("create"))
-                return container_create_new(0, "new box");
+                return container_create_new(slot, "new box");
             if (call == QLatin1String("delete"))
-                return container_delete(0, "box");
+                return container_delete(slot, "box");
             if (call == QLatin1String("deletecert"))
-                return container_delete_cert(0, "box", TM_KEYSPEC_SIGNATURE);
-            return token_write_sectors(0, 0, 1, reinterpret_cast<const unsigned char*>(sector.constData()));
+                return container_delete_cert(slot, "box", TM_KEYSPEC_SIGNATURE);
+            return token_write_sectors(slot, 0, 1,
+                                       reinterpret_cast<const unsigned char*>(sector.constData()));
         };
-        const quint64 generation = readToken(1).generation;
-        QCOMPARE(run(), TM_ERR_NOT_LOGGED_IN);
-        QCOMPARE(readToken(1).generation, generation);
-        QCOMPARE(userLogin(), TM_OK);
-        QCOMPARE(run(), TM_OK);
-        QCOMPARE(token_logout(0), TM_OK);
-        QCOMPARE(run(), TM_ERR_NOT_LOGGED_IN);
+        const bool unsupported = call == QLatin1String("sectors") && !onDevice();
+        const auto expect = [&](tm_status s) { return unsupported ? TM_ERR_NOT_SUPPORTED : s; };
+        VirtualTokenBench* device = bench().virtualDevice();
+        const quint64 generation = device ? device->read(1).generation : 0;
+        QCOMPARE(run(), expect(TM_ERR_NOT_LOGGED_IN));
+        if (device)
+            QCOMPARE(device->read(1).generation, generation); // not written at all
+        QCOMPARE(userLogin(slot), TM_OK);
+        QCOMPARE(containers(slot), QList<QByteArray>{"box"});
+        QCOMPARE(certificate(slot, "box", TM_KEYSPEC_SIGNATURE), keyedCert());
+        QCOMPARE(run(), expect(TM_OK));
+        QCOMPARE(token_logout(slot), TM_OK);
+        QCOMPARE(run(), expect(TM_ERR_NOT_LOGGED_IN));
     }
 
     void containerNames_data()
@@ -275,117 +448,156 @@ private Q_SLOTS:
         QFETCH(int, capacity);
         QFETCH(uint, status);
         QFETCH(int, length);
-        addToken(1);
-        QCOMPARE(connectAll(), 1);
-        QCOMPARE(userLogin(), TM_OK);
+        QVERIFY(addToken(1));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        const int slot = slotOf(1);
+        QCOMPARE(userLogin(slot), TM_OK);
         for (const QByteArray& n : names)
-            QCOMPARE(container_create_new(0, n.constData()), TM_OK);
-        QCOMPARE(container_create_new(0, names.value(0, "x").constData()),
+            QCOMPARE(container_create_new(slot, n.constData()), TM_OK);
+        QCOMPARE(container_create_new(slot, names.value(0, "x").constData()),
                  names.isEmpty() ? TM_OK : TM_ERR_EXISTS);
         if (names.isEmpty())
-            QCOMPARE(container_delete(0, "x"), TM_OK);
+            QCOMPARE(container_delete(slot, "x"), TM_OK);
         QByteArray buf(capacity + 16, '\x5A');
         int32_t len = capacity;
-        QCOMPARE(container_load_all(0, buf.data(), &len), tm_status(status));
+        QCOMPARE(container_load_all(slot, buf.data(), &len), tm_status(status));
         QCOMPARE(len, length);
         QCOMPARE(buf.mid(capacity), QByteArray(16, '\x5A'));
         if (status == TM_OK)
             QCOMPARE(buf.left(len).split('\0').mid(0, names.size()), names);
     }
 
+    // A container with a certificate outlives the connection on every backend, with the usage it was
+    // imported for; an empty one only where the token keeps empty containers (PKCS#11 has no object for it).
+    void containersAcrossSessions()
+    {
+        TokenBench::Token spec;
+        spec.containers = {"box"};
+        QVERIFY(addToken(1, spec));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        int slot = slotOf(1);
+        QCOMPARE(userLogin(slot), TM_OK);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tiny.cer"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(tinyCert());
+        f.close();
+        const QByteArray file = path.toLocal8Bit();
+        QCOMPARE(container_create_new(slot, "empty"), TM_OK);
+        for (const char* name : {"exchange", "signing"}) {
+            const int spec = name[0] == 'e' ? TM_KEYSPEC_EXCHANGE : TM_KEYSPEC_SIGNATURE;
+            QCOMPARE(container_create_new(slot, name), TM_OK);
+            QCOMPARE(x509_import_certificate(slot, name, spec, file.constData()), TM_OK);
+            // An import never overwrites a certificate.
+            QCOMPARE(x509_import_certificate(slot, name, spec, file.constData()), TM_ERR_EXISTS);
+        }
+        QCOMPARE(containers(slot), (QList<QByteArray>{"box", "empty", "exchange", "signing"}));
+
+        QCOMPARE(restart(), bench().slots(1, 0));
+        slot = slotOf(1);
+        QCOMPARE(userLogin(slot), TM_OK);
+        QList<QByteArray> expected{"box", "exchange", "signing"};
+        if (bench().keepsEmptyContainers())
+            expected = {"box", "empty", "exchange", "signing"};
+        QCOMPARE(containers(slot), expected);
+        QCOMPARE(certificate(slot, "exchange", TM_KEYSPEC_EXCHANGE), tinyCert());
+        QCOMPARE(certificate(slot, "exchange", TM_KEYSPEC_SIGNATURE), QByteArray());
+        QCOMPARE(certificate(slot, "signing", TM_KEYSPEC_SIGNATURE), tinyCert());
+        QCOMPARE(certificate(slot, "signing", TM_KEYSPEC_EXCHANGE), QByteArray());
+        QCOMPARE(certificate(slot, "box", TM_KEYSPEC_SIGNATURE), keyedCert());
+        int32_t type = -1, bits = -1;
+        QCOMPARE(container_get_prikey(slot, "signing", TM_KEYSPEC_SIGNATURE, &type, &bits), TM_ERR_NOT_FOUND);
+    }
+
     void containerObjects()
     {
-        addToken(1, [](VToken& t) {
-            VToken::Container c;
-            c.name = "box";
-            c.signature.certificate = tinyCert();
-            c.signature.publicKey = tinyKey();
-            c.signature.privateKey = QByteArray(138, 'k');
-            c.signature.keyType = 3;
-            c.signature.keyBits = 256;
-            t.containers << c;
-        });
-        QCOMPARE(connectAll(), 1);
+        TokenBench::Token spec;
+        spec.containers = {"box"};
+        QVERIFY(addToken(1, spec));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        const int slot = slotOf(1);
+        // The tree reads a container's objects after a login; a private key is visible only then.
+        QCOMPARE(userLogin(slot), TM_OK);
         QByteArray buf(16384, 0);
+        unsigned char* data = reinterpret_cast<unsigned char*>(buf.data());
         int32_t len = int32_t(buf.size());
-        QCOMPARE(container_get_cert(0, "box", TM_KEYSPEC_SIGNATURE,
-                                    reinterpret_cast<unsigned char*>(buf.data()), &len),
-                 TM_OK);
-        QCOMPARE(buf.left(len), tinyCert());
+        QCOMPARE(container_get_cert(slot, "box", TM_KEYSPEC_SIGNATURE, data, &len), TM_OK);
+        QCOMPARE(buf.left(len), keyedCert());
         len = 16384;
-        QCOMPARE(container_get_cert(0, "box", TM_KEYSPEC_EXCHANGE,
-                                    reinterpret_cast<unsigned char*>(buf.data()), &len),
-                 TM_ERR_NOT_FOUND);
+        QCOMPARE(container_get_cert(slot, "box", TM_KEYSPEC_EXCHANGE, data, &len), TM_ERR_NOT_FOUND);
         len = 16384;
-        QCOMPARE(container_get_cert(0, "none", TM_KEYSPEC_SIGNATURE,
-                                    reinterpret_cast<unsigned char*>(buf.data()), &len),
-                 TM_ERR_NOT_FOUND);
+        QCOMPARE(container_get_cert(slot, "none", TM_KEYSPEC_SIGNATURE, data, &len), TM_ERR_NOT_FOUND);
         len = 16384;
-        QCOMPARE(container_get_cert(0, "box", 3, reinterpret_cast<unsigned char*>(buf.data()), &len),
-                 TM_ERR_ARGUMENTS);
+        QCOMPARE(container_get_cert(slot, "box", 3, data, &len), TM_ERR_ARGUMENTS);
         len = 10;
-        QCOMPARE(container_get_cert(0, "box", TM_KEYSPEC_SIGNATURE,
-                                    reinterpret_cast<unsigned char*>(buf.data()), &len),
-                 TM_ERR_BUFFER_TOO_SMALL);
-        QCOMPARE(len, int32_t(tinyCert().size()));
+        QCOMPARE(container_get_cert(slot, "box", TM_KEYSPEC_SIGNATURE, data, &len), TM_ERR_BUFFER_TOO_SMALL);
+        QCOMPARE(len, int32_t(keyedCert().size()));
         int32_t type = -1, bits = -1;
-        QCOMPARE(container_get_prikey(0, "box", TM_KEYSPEC_SIGNATURE, &type, &bits), TM_OK);
-        QCOMPARE(type, 3);
+        QCOMPARE(container_get_prikey(slot, "box", TM_KEYSPEC_SIGNATURE, &type, &bits), TM_OK);
+        QCOMPARE(type, TM_KEYTYPE_EC);
         QCOMPARE(bits, 256);
-        QCOMPARE(container_get_prikey(0, "box", TM_KEYSPEC_EXCHANGE, &type, &bits), TM_ERR_NOT_FOUND);
+        QCOMPARE(container_get_prikey(slot, "box", TM_KEYSPEC_EXCHANGE, &type, &bits), TM_ERR_NOT_FOUND);
         unsigned char blob[256 + 8];
         std::memset(blob, 0x5A, sizeof(blob));
         int32_t blen = 256;
-        QCOMPARE(container_get_pubkey(0, "box", TM_KEYSPEC_SIGNATURE, &type, &bits, blob, &blen), TM_OK);
-        QCOMPARE(type, 3);
+        type = bits = -1;
+        QCOMPARE(container_get_pubkey(slot, "box", TM_KEYSPEC_SIGNATURE, &type, &bits, blob, &blen), TM_OK);
+        QCOMPARE(type, TM_KEYTYPE_EC);
+        QCOMPARE(bits, 256);
         // The EC point itself, uncompressed, as the header says: the last 65 bytes of the key's DER.
         QCOMPARE(blen, 65);
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(blob), blen), tinyKey().right(65));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(blob), blen), keyedPublicKey().right(65));
         for (int i = 256; i < 264; ++i)
             QCOMPARE(blob[i], 0x5A);
         // A capacity one short asks for the length needed.
         blen = 64;
-        QCOMPARE(container_get_pubkey(0, "box", TM_KEYSPEC_SIGNATURE, &type, &bits, blob, &blen),
+        QCOMPARE(container_get_pubkey(slot, "box", TM_KEYSPEC_SIGNATURE, &type, &bits, blob, &blen),
                  TM_ERR_BUFFER_TOO_SMALL);
         QCOMPARE(blen, 65);
     }
 
     void importThatDoesNotFit()
     {
-        addToken(1, [](VToken& t) {
+        QX_VIRTUAL_ONLY("token memory cannot be filled on purpose through PKCS#11");
+        VirtualTokenBench* device = bench().virtualDevice();
+        TokenBench::Token spec;
+        spec.virtualTweak = [](VToken& t) {
             VToken::Container c;
             c.name = "box";
             t.containers << c;
             t.totalMemory = 4096;
-        });
+        };
+        QVERIFY(addToken(1, spec));
         QCOMPARE(connectAll(), 1);
-        QCOMPARE(userLogin(), TM_OK);
-        updateToken(1, [](VToken& t) { t.reservedMemory = t.totalMemory - t.memoryUsed() - 100; });
-        QCOMPARE(readToken(1).freeMemory(), 100);
-        const QString path = m_env->path(QStringLiteral("tiny.cer"));
+        QCOMPARE(userLogin(0), TM_OK);
+        QVERIFY(
+            device->update(1, [](VToken& t) { t.reservedMemory = t.totalMemory - t.memoryUsed() - 100; }));
+        TokenText t;
+        QCOMPARE(info(0, &t), TM_OK);
+        QCOMPARE(t.v[5], 100);
+        const QString path = device->path(QStringLiteral("tiny.cer"));
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(tinyCert());
         f.close();
-        QCOMPARE(x509_import_certificate(0, "box", TM_KEYSPEC_SIGNATURE, path.toLocal8Bit().constData()),
-                 TM_ERR_NO_SPACE);
-        QVERIFY(readToken(1).containers.first().signature.certificate.isEmpty());
-        updateToken(1, [](VToken& t) { t.reservedMemory = 0; });
-        QCOMPARE(x509_import_certificate(0, "box", TM_KEYSPEC_SIGNATURE, path.toLocal8Bit().constData()),
-                 TM_OK);
-        QCOMPARE(readToken(1).containers.first().signature.certificate, tinyCert());
-        // Stored objects take memory; an import never overwrites a certificate.
-        QVERIFY(readToken(1).freeMemory() < 4096 - tinyCert().size());
-        QCOMPARE(x509_import_certificate(0, "box", TM_KEYSPEC_SIGNATURE, path.toLocal8Bit().constData()),
-                 TM_ERR_EXISTS);
+        const QByteArray file = path.toLocal8Bit();
+        QCOMPARE(x509_import_certificate(0, "box", TM_KEYSPEC_SIGNATURE, file.constData()), TM_ERR_NO_SPACE);
+        QVERIFY(certificate(0, "box", TM_KEYSPEC_SIGNATURE).isEmpty());
+        QVERIFY(device->update(1, [](VToken& t) { t.reservedMemory = 0; }));
+        QCOMPARE(x509_import_certificate(0, "box", TM_KEYSPEC_SIGNATURE, file.constData()), TM_OK);
+        QCOMPARE(certificate(0, "box", TM_KEYSPEC_SIGNATURE), tinyCert());
+        // Stored objects take memory.
+        QCOMPARE(info(0, &t), TM_OK);
+        QVERIFY(t.v[5] < 4096 - tinyCert().size());
     }
 
     void label_data()
     {
-        QTest::addColumn<QByteArray>(
-            "field"); // what the caller's 64-byte field holds (longer = no NUL in it)
+        // What the caller's 64-byte field holds (longer = no NUL in it).
+        QTest::addColumn<QByteArray>("field");
         QTest::addColumn<uint>("status");
-        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QByteArray>("stored"); // empty: the label stays
         QTest::newRow("short") << QByteArray("Office") << TM_OK << QByteArray("Office");
         QTest::newRow("chinese") << QStringLiteral("办公室令牌").toUtf8() << TM_OK
                                  << QStringLiteral("办公室令牌").toUtf8();
@@ -394,17 +606,24 @@ private Q_SLOTS:
         // 21 three-byte characters take 63 bytes; the 22nd is cut by the field's end and dropped.
         QTest::newRow("character cut at the end") << QStringLiteral("汉").repeated(30).toUtf8() << TM_OK
                                                   << QStringLiteral("汉").repeated(21).toUtf8();
-        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe bad") << TM_ERR_ARGUMENTS << QByteArray("QX4100");
+        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe bad") << TM_ERR_ARGUMENTS << QByteArray();
     }
+    // PKCS#11 sets a label only by initializing the token: there every change is not supported.
     void label()
     {
         QFETCH(QByteArray, field);
         QFETCH(uint, status);
         QFETCH(QByteArray, stored);
-        addToken(1);
-        QCOMPARE(connectAll(), 1);
-        QCOMPARE(token_set_label(0, field.constData()), tm_status(status));
-        QCOMPARE(readToken(1).label, stored);
+        QVERIFY(addToken(1));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        const int slot = slotOf(1);
+        QVERIFY(slot >= 0);
+        const bool supported = onDevice();
+        QCOMPARE(token_set_label(slot, field.constData()),
+                 supported ? tm_status(status) : TM_ERR_NOT_SUPPORTED);
+        TokenText t;
+        QCOMPARE(info(slot, &t), TM_OK);
+        QCOMPARE(QByteArray(t.label), supported && !stored.isEmpty() ? stored : TokenBench::label(1));
     }
 
     void format_data()
@@ -414,18 +633,24 @@ private Q_SLOTS:
         QTest::addColumn<int>("userMin");
         QTest::addColumn<int>("userMax");
         QTest::addColumn<QByteArray>("newUserPin");
+        QTest::addColumn<QByteArray>("newSoPin");
         QTest::addColumn<uint>("status");
+        QTest::addColumn<uint>("pkcs11Status"); // where PKCS#11 answers otherwise
+        const QByteArray pin("1111"), so("SOSOSOSO");
         QTest::newRow("initialized, SO PIN verified then logged out")
-            << true << true << 4 << 16 << QByteArray("1111") << TM_OK;
+            << true << true << 4 << 16 << pin << SoPin << TM_OK << TM_OK;
+        // C_InitToken takes the token's current SO PIN; it sets no new one.
+        QTest::newRow("initialized, new SO PIN")
+            << true << true << 4 << 16 << pin << so << TM_OK << TM_ERR_PIN_INCORRECT;
         QTest::newRow("initialized, no SO PIN")
-            << true << false << 4 << 16 << QByteArray("1111") << TM_ERR_SO_NOT_LOGGED_IN;
-        QTest::newRow("never initialized") << false << false << 4 << 16 << QByteArray("1111") << TM_OK;
+            << true << false << 4 << 16 << pin << SoPin << TM_ERR_SO_NOT_LOGGED_IN << TM_ERR_SO_NOT_LOGGED_IN;
+        QTest::newRow("never initialized") << false << false << 4 << 16 << pin << so << TM_OK << TM_OK;
         QTest::newRow("user PIN too short")
-            << false << false << 6 << 16 << QByteArray("1111") << TM_ERR_PIN_LEN_RANGE;
+            << false << false << 6 << 16 << pin << so << TM_ERR_PIN_LEN_RANGE << TM_ERR_PIN_LEN_RANGE;
         QTest::newRow("minimum above maximum")
-            << false << false << 10 << 5 << QByteArray("1111") << TM_ERR_ARGUMENTS;
+            << false << false << 10 << 5 << pin << so << TM_ERR_ARGUMENTS << TM_ERR_ARGUMENTS;
         QTest::newRow("32-byte PIN fills its field")
-            << false << false << 4 << 32 << QByteArray(32, '7') << TM_OK;
+            << false << false << 4 << 32 << QByteArray(32, '7') << so << TM_OK << TM_OK;
     }
     void format()
     {
@@ -434,25 +659,30 @@ private Q_SLOTS:
         QFETCH(int, userMin);
         QFETCH(int, userMax);
         QFETCH(QByteArray, newUserPin);
+        QFETCH(QByteArray, newSoPin);
         QFETCH(uint, status);
-        addToken(1, [&](VToken& t) {
-            t.initialized = initialized;
-            VToken::Container c;
-            c.name = "old";
-            t.containers << c;
-        });
-        QCOMPARE(connectAll(), 1);
+        QFETCH(uint, pkcs11Status);
+        if (!onDevice())
+            status = pkcs11Status;
+        TokenBench::Token spec;
+        spec.initialized = initialized;
+        if (initialized)
+            spec.containers = {"old"};
+        QVERIFY(addToken(1, spec));
+        QCOMPARE(connectAll(), bench().slots(initialized ? 1 : 0, initialized ? 0 : 1));
+        int slot = initialized ? slotOf(1) : uninitializedSlot();
+        QVERIFY(slot >= 0);
         if (soLogin) {
             int32_t left = 0;
-            QCOMPARE(token_login_so(0, SoPin.constData(), &left), TM_OK);
-            QCOMPARE(token_logout(0), TM_OK);
+            QCOMPARE(token_login_so(slot, SoPin.constData(), &left), TM_OK);
+            QCOMPARE(token_logout(slot), TM_OK);
         }
         unsigned char rec[TM_FORMAT_RECORD_SIZE] = {};
         const QByteArray label = QStringLiteral("新令牌").toUtf8();
         std::memcpy(rec, label.constData(), size_t(label.size()));
         std::memcpy(rec + 32, "ACME", 4);
         std::memcpy(rec + 64, "Issuer", 6);
-        std::memcpy(rec + 96, "SOSOSOSO", 8);
+        std::memcpy(rec + 96, newSoPin.constData(), size_t(newSoPin.size()));
         std::memcpy(rec + 128, newUserPin.constData(), size_t(newUserPin.size()));
         rec[160] = 5;
         rec[161] = 6;
@@ -460,26 +690,38 @@ private Q_SLOTS:
         rec[163] = uchar(userMax);
         rec[164] = 4;
         rec[165] = 16;
-        QCOMPARE(token_format(0, rec), tm_status(status));
-        const VToken t = readToken(1);
+        QCOMPARE(token_format(slot, rec), tm_status(status));
         if (status != TM_OK) {
-            QCOMPARE(t.containers.size(), 1);
-            QCOMPARE(t.initialized, initialized);
+            TokenText t;
+            QCOMPARE(info(slot, &t), TM_OK);
+            QCOMPARE(t.v[8], initialized ? 1 : 0);
+            if (initialized) {
+                QCOMPARE(userLogin(slot), TM_OK);
+                QCOMPARE(containers(slot), QList<QByteArray>{"old"});
+            }
             return;
         }
-        QVERIFY(t.containers.isEmpty());
-        QVERIFY(t.initialized);
-        QCOMPARE(t.label, label);
-        QCOMPARE(t.manufacturer, QByteArray("ACME"));
-        QCOMPARE(t.userPin.maxTries, 5);
-        QCOMPARE(t.userPin.triesLeft, 5);
-        QCOMPARE(t.soPin.maxTries, 6);
-        QCOMPARE(t.userPin.minLength, userMin);
-        QCOMPARE(t.userPin.maxLength, userMax);
-        QVERIFY(VToken::checkPin(t.userPin, newUserPin));
-        QVERIFY(VToken::checkPin(t.soPin, "SOSOSOSO"));
         // Formatting ends the SO authority: a second format needs the SO PIN again.
-        QCOMPARE(token_format(0, rec), TM_ERR_SO_NOT_LOGGED_IN);
+        QCOMPARE(token_format(slot, rec), TM_ERR_SO_NOT_LOGGED_IN);
+        slot = slotOf(label);
+        QVERIFY(slot >= 0);
+        TokenText t;
+        QCOMPARE(info(slot, &t), TM_OK);
+        QCOMPARE(t.v[8], 1);
+        int32_t left = 0;
+        QCOMPARE(token_login_so(slot, newSoPin.constData(), &left), TM_OK);
+        QCOMPARE(userLogin(slot, newUserPin), TM_OK);
+        QCOMPARE(containers(slot), QList<QByteArray>());
+        const QList<int> user = pinState(slot, TM_PIN_USER);
+        QCOMPARE(user.value(0), tries(5));
+        QCOMPARE(user.value(1), tries(5));
+        QCOMPARE(pinState(slot, TM_PIN_SO).value(1), tries(6));
+        // The record's manufacturer and PIN lengths; a PKCS#11 module keeps its own.
+        if (onDevice()) {
+            QCOMPARE(QByteArray(t.manufacturer), QByteArray("ACME"));
+            QCOMPARE(user.value(2), userMin);
+            QCOMPARE(user.value(3), userMax);
+        }
     }
 
     void remoteUnlock_data()
@@ -492,23 +734,34 @@ private Q_SLOTS:
         QTest::newRow("too short") << "short" << TM_ERR_RESPONSE;
         QTest::newRow("longer than 64 bytes") << "long" << TM_ERR_RESPONSE;
     }
+    // PKCS#11 has no challenge: there both calls are not supported.
     void remoteUnlock()
     {
         QFETCH(QString, response);
         QFETCH(uint, status);
-        addToken(1, [](VToken& t) { t.userPin.triesLeft = 0; });
-        QCOMPARE(connectAll(), 1);
-        QCOMPARE(token_remote_unlock_upin(0, reinterpret_cast<const unsigned char*>("x"), 1),
-                 TM_ERR_NO_CHALLENGE);
+        TokenBench::Token spec;
+        spec.virtualTweak = [](VToken& t) { t.userPin.triesLeft = 0; };
+        QVERIFY(addToken(1, spec));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        const int slot = slotOf(1);
         unsigned char challenge[TM_CHALLENGE_SIZE + 8];
         std::memset(challenge, 0x5A, sizeof(challenge));
-        QCOMPARE(token_get_challenge(0, challenge), TM_OK);
+        VirtualTokenBench* device = bench().virtualDevice();
+        if (!device) {
+            QCOMPARE(token_get_challenge(slot, challenge), TM_ERR_NOT_SUPPORTED);
+            QCOMPARE(token_remote_unlock_upin(slot, challenge, 8), TM_ERR_NOT_SUPPORTED);
+            return;
+        }
+        QCOMPARE(token_remote_unlock_upin(slot, reinterpret_cast<const unsigned char*>("x"), 1),
+                 TM_ERR_NO_CHALLENGE);
+        QCOMPARE(token_get_challenge(slot, challenge), TM_OK);
         for (int i = TM_CHALLENGE_BYTES; i < TM_CHALLENGE_SIZE; ++i)
             QCOMPARE(challenge[i], 0);
         for (int i = TM_CHALLENGE_SIZE; i < TM_CHALLENGE_SIZE + 8; ++i)
             QCOMPARE(challenge[i], 0x5A);
-        QByteArray r = VToken::unlockResponse(
-            readToken(1).unlockKey, QByteArray(reinterpret_cast<const char*>(challenge), TM_CHALLENGE_BYTES));
+        QByteArray r =
+            VToken::unlockResponse(device->read(1).unlockKey,
+                                   QByteArray(reinterpret_cast<const char*>(challenge), TM_CHALLENGE_BYTES));
         if (response == QLatin1String("right+00"))
             r += '\0';
         else if (response == QLatin1String("wrong"))
@@ -517,16 +770,16 @@ private Q_SLOTS:
             r.chop(1);
         else if (response == QLatin1String("long"))
             r = r + QByteArray(65 - r.size(), '\0');
-        QCOMPARE(token_remote_unlock_upin(0, reinterpret_cast<const unsigned char*>(r.constData()),
+        QCOMPARE(token_remote_unlock_upin(slot, reinterpret_cast<const unsigned char*>(r.constData()),
                                           int32_t(r.size())),
                  tm_status(status));
-        const VToken t = readToken(1);
-        QCOMPARE(t.userPin.locked(), status != TM_OK);
+        const QList<int> st = pinState(slot, TM_PIN_USER);
+        QCOMPARE(st.value(4), status != TM_OK ? 1 : 0);
         if (status == TM_OK) {
-            QCOMPARE(t.userPin.triesLeft, t.userPin.maxTries);
-            QCOMPARE(userLogin(), TM_OK);
+            QCOMPARE(st.value(0), st.value(1));
+            QCOMPARE(userLogin(slot), TM_OK);
             // A response is good for one unlock only.
-            QCOMPARE(token_remote_unlock_upin(0, reinterpret_cast<const unsigned char*>(r.constData()),
+            QCOMPARE(token_remote_unlock_upin(slot, reinterpret_cast<const unsigned char*>(r.constData()),
                                               int32_t(r.size())),
                      TM_ERR_NO_CHALLENGE);
         }
@@ -534,22 +787,23 @@ private Q_SLOTS:
 
     void nullArguments()
     {
-        addToken(1);
-        QCOMPARE(connectAll(), 1);
+        QVERIFY(addToken(1));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        const int slot = slotOf(1);
         int32_t n = 0;
         QCOMPARE(token_find(nullptr, nullptr), TM_ERR_ARGUMENTS);
         n = 4;
         QCOMPARE(token_find(nullptr, &n), TM_ERR_ARGUMENTS);
-        QCOMPARE(token_login(0, nullptr, &n), TM_ERR_ARGUMENTS);
-        QCOMPARE(token_login(0, "12345678", nullptr), TM_ERR_ARGUMENTS);
-        QCOMPARE(token_set_label(0, nullptr), TM_ERR_ARGUMENTS);
-        QCOMPARE(token_format(0, nullptr), TM_ERR_ARGUMENTS);
-        QCOMPARE(token_get_challenge(0, nullptr), TM_ERR_ARGUMENTS);
-        QCOMPARE(token_remote_unlock_upin(0, nullptr, 4), TM_ERR_ARGUMENTS);
-        QCOMPARE(container_load_all(0, nullptr, nullptr), TM_ERR_ARGUMENTS);
-        QCOMPARE(container_create_new(0, nullptr), TM_ERR_ARGUMENTS);
-        QCOMPARE(container_create_new(0, ""), TM_ERR_NAME);
-        QCOMPARE(container_create_new(0, QByteArray(129, 'n').constData()), TM_ERR_NAME);
+        QCOMPARE(token_login(slot, nullptr, &n), TM_ERR_ARGUMENTS);
+        QCOMPARE(token_login(slot, "12345678", nullptr), TM_ERR_ARGUMENTS);
+        QCOMPARE(token_set_label(slot, nullptr), TM_ERR_ARGUMENTS);
+        QCOMPARE(token_format(slot, nullptr), TM_ERR_ARGUMENTS);
+        QCOMPARE(token_get_challenge(slot, nullptr), TM_ERR_ARGUMENTS);
+        QCOMPARE(token_remote_unlock_upin(slot, nullptr, 4), TM_ERR_ARGUMENTS);
+        QCOMPARE(container_load_all(slot, nullptr, nullptr), TM_ERR_ARGUMENTS);
+        QCOMPARE(container_create_new(slot, nullptr), TM_ERR_ARGUMENTS);
+        QCOMPARE(container_create_new(slot, ""), TM_ERR_NAME);
+        QCOMPARE(container_create_new(slot, QByteArray(129, 'n').constData()), TM_ERR_NAME);
         QCOMPARE(pkcs12_file_parse(nullptr, "x", &n), TM_ERR_ARGUMENTS);
         QCOMPARE(pkcs12_file_get_certinfo(0, nullptr, nullptr, &n), TM_ERR_NO_FILE);
         QCOMPARE(
