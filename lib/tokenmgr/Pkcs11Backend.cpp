@@ -279,6 +279,15 @@ Pkcs11Backend::Session* Pkcs11Backend::session(int slot, quint32* st)
             return nullptr;
         }
         s->handle = h;
+    } else {
+        // Names, certificates and keys are answered from what was read before: only while the token
+        // that holds them is still there.
+        CK_SESSION_INFO si;
+        const CK_RV rv = f()->C_GetSessionInfo(s->handle, &si);
+        if (rv != CKR_OK) {
+            *st = status(rv);
+            return nullptr;
+        }
     }
     *st = TM_OK;
     return s;
@@ -691,7 +700,10 @@ quint32 Pkcs11Backend::createContainer(int slot, const QByteArray& name)
     if (names.contains(name))
         return TM_ERR_EXISTS;
     CK_SESSION_INFO si;
-    if (f()->C_GetSessionInfo(s->handle, &si) != CKR_OK || si.state != CKS_RW_USER_FUNCTIONS)
+    const CK_RV rv = f()->C_GetSessionInfo(s->handle, &si);
+    if (rv != CKR_OK)
+        return status(rv);
+    if (si.state != CKS_RW_USER_FUNCTIONS)
         return TM_ERR_NOT_LOGGED_IN;
     // PKCS#11 has no empty container: the name waits here for the first object written under it.
     s->pending.append(name);
@@ -774,6 +786,8 @@ quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLA
         const QByteArray der = s.certificates.contains(c.name)
                                    ? s.certificates.value(c.name)
                                    : attribute(s.handle, cert->handle, CKA_VALUE, &rv);
+        if (status(rv) == TM_ERR_TOKEN_REMOVED)
+            return TM_ERR_TOKEN_REMOVED;
         if (CertInfo::fromDer(der, &info)) {
             out->keyType = info.keyType;
             out->keyBits = info.keyBits;
@@ -782,6 +796,8 @@ quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLA
         }
     }
     const Object* src = pub ? pub : key;
+    if (!src)
+        return TM_ERR_CERTIFICATE; // a certificate alone, and not one that can be read
     out->keyType = int(src->keyType);
     if (src->keyType == CKK_RSA) {
         QByteArray n = attribute(s.handle, src->handle, CKA_MODULUS, &rv);
@@ -794,7 +810,8 @@ quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLA
         if (pub)
             out->rawPublicKey = unwrapOctetString(attribute(s.handle, pub->handle, CKA_EC_POINT, &rv));
     }
-    return TM_OK;
+    // A key the token no longer answers for is not reported with half its values.
+    return status(rv) == TM_ERR_TOKEN_REMOVED ? TM_ERR_TOKEN_REMOVED : TM_OK;
 }
 
 quint32 Pkcs11Backend::publicKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
