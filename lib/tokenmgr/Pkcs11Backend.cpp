@@ -171,6 +171,8 @@ Pkcs11Backend::Pkcs11Backend(std::unique_ptr<Pkcs11Module> module) : m_module(st
 
 Pkcs11Backend::~Pkcs11Backend()
 {
+    if (Pkcs11Module::exiting())
+        return; // sessions end with the process
     for (Session& s : m_sessions)
         closeSession(s);
 }

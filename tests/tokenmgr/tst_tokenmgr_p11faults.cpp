@@ -583,6 +583,24 @@ private Q_SLOTS:
         QCOMPARE(buffer.mid(NameBuffer), QByteArray(64, '\x5A'));
     }
 
+    // A program that never calls uninit_pkcs11 still ends normally: the library's teardown at exit
+    // leaves the module alone, whose own teardown may already have run.
+    void exitWithoutUninit_data()
+    {
+        QTest::addColumn<QByteArray>("module");
+        QTest::newRow("SoftHSM2") << SoftHsmToken::module();
+        QTest::newRow("fault module") << QByteArray(FAULTP11_FILE);
+    }
+    void exitWithoutUninit()
+    {
+        QFETCH(QByteArray, module);
+        QProcess p;
+        p.start(QStringLiteral(EXIT_WITHOUT_UNINIT), {QString::fromLocal8Bit(module)});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+    }
+
     // A certificate the library cannot read is a status, whichever half of the container is asked for.
     void unreadableCertificate_data()
     {
