@@ -230,8 +230,9 @@ quint32 Pkcs11Backend::find(int* count)
     CK_ULONG n = 0;
     CK_RV rv = f()->C_GetSlotList(CK_TRUE, nullptr, &n);
     QList<CK_SLOT_ID> ids;
-    // A token may arrive between the two calls: ask again with the larger list.
-    for (int tries = 0; rv == CKR_OK && tries < 3; ++tries) {
+    // A token may arrive between the two calls: ask again with the larger list. No token at first is
+    // the answer: an empty list would make the second call another size query, leaving IDs unset.
+    for (int tries = 0; rv == CKR_OK && n > 0 && tries < 3; ++tries) {
         ids.resize(qsizetype(n));
         rv = f()->C_GetSlotList(CK_TRUE, ids.data(), &n);
         if (rv != CKR_BUFFER_TOO_SMALL)

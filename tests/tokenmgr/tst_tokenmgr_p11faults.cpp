@@ -93,6 +93,7 @@ class TstTokenMgrP11Faults : public QObject
     std::unique_ptr<SoftHsmToken> m_hsm;
     QByteArray m_hsmFor; // the test function the token was made for
     int m_imports = 0;
+    bool m_parsed = false;
     int m_slot = -1; // the test's token; SoftHSM2 lists an empty token beside it
 
     // Every token found and connected; the number found, or -1.
@@ -133,8 +134,10 @@ class TstTokenMgrP11Faults : public QObject
     {
         int32_t count = 0;
         tm_status st = container_create_new(m_slot, container.constData());
-        if (st == TM_OK)
+        // The library keeps the parsed file until uninit_pkcs11; parsing again would only take time.
+        if (st == TM_OK && !m_parsed)
             st = pkcs12_file_parse(m_p12Path.constData(), Password, &count);
+        m_parsed = m_parsed || st == TM_OK;
         if (st == TM_OK)
             st = pkcs12_import_certificate(m_slot, container.constData(), TM_KEYSPEC_SIGNATURE, 0);
         return st;
@@ -228,6 +231,7 @@ private Q_SLOTS:
             QVERIFY(m_hsm->initToken(QStringLiteral("Faulty"), UserPin, SoPin));
         }
         QCOMPARE(init_pkcs11(FAULTP11_FILE), TM_OK);
+        m_parsed = false;
         QVERIFY(reinsert());
         if (fresh) {
             // A key pair with its certificate, and a certificate alone.
@@ -360,15 +364,41 @@ private Q_SLOTS:
         QVERIFY(reinsert());
     }
 
+    // A token that arrives while the tokens are listed is either listed whole or not at all.
+    void arrivesDuringFind_data()
+    {
+        QTest::addColumn<int>("absentFor");
+        for (int n = 1; n <= 3; ++n)
+            QTest::addRow("after %d calls", n) << n;
+    }
+    void arrivesDuringFind()
+    {
+        QFETCH(int, absentFor);
+        QCOMPARE(m_set(QByteArray("inserted@" + QByteArray::number(absentFor)).constData()), 0);
+        uint32_t ids[TM_MAX_SLOTS] = {};
+        int32_t count = TM_MAX_SLOTS;
+        QCOMPARE(token_find(ids, &count), TM_OK);
+        for (int i = 0; i < count; ++i) {
+            char serial[TM_SERIAL_SIZE], label[TM_LABEL_SIZE], man[TM_MANUFACTURER_SIZE],
+                model[TM_MODEL_SIZE];
+            int32_t v[10];
+            QCOMPARE(token_get_info_ex(i, serial, label, man, model, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                                       &v[6], &v[7], &v[8], &v[9]),
+                     TM_OK);
+        }
+    }
+
     // The token goes away after each number of module calls an operation makes: the operation either
     // finishes with a complete, true result or reports the removal.
     void removedDuringCall_data()
     {
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QByteArray>("code");
-        for (const char* op : {"login", "listing", "certificate read", "key read", "import"})
+        for (const char* op : {"login", "listing", "certificate read", "key read"})
             for (const char* code : {"device-removed", "token-not-present", "session-handle-invalid"})
                 QTest::addRow("%s, %s", op, code) << QString::fromLatin1(op) << QByteArray(code);
+        // Every code reaches an import's calls in the test above; a sweep writes to the token each step.
+        QTest::newRow("import, device-removed") << QStringLiteral("import") << QByteArray("device-removed");
     }
     void removedDuringCall()
     {

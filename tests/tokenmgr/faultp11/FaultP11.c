@@ -8,6 +8,8 @@
  *   removed@N[:device-removed|:token-not-present|:session-handle-invalid]
  *       every token goes away after N more calls: slot lists with tokenPresent leave it out, slot and
  *       token calls answer CKR_TOKEN_NOT_PRESENT, session calls the given code (CKR_DEVICE_REMOVED).
+ *   inserted@N
+ *       every token is away for the next N calls, then there (the removal codes as above).
  *   login:pin-incorrect | login:pin-locked | login:pin-len-range
  *       C_Login answers that code without asking the real module.
  *   flag:user-pin-locked | flag:user-pin-final-try | flag:user-pin-count-low | flag:so-pin-...
@@ -30,6 +32,7 @@ static void* g_handle;
 static int g_armed;           /* a removal is pending or has happened */
 static unsigned long g_after; /* calls left before the token goes */
 static int g_removed;
+static unsigned long g_absentFor; /* calls for which the token has not arrived yet */
 static CK_RV g_removedRv = CKR_DEVICE_REMOVED;
 static CK_RV g_loginRv = CKR_OK;
 static CK_FLAGS g_flags;
@@ -40,6 +43,7 @@ static void clearFaults(void)
     g_armed = 0;
     g_after = 0;
     g_removed = 0;
+    g_absentFor = 0;
     g_removedRv = CKR_DEVICE_REMOVED;
     g_loginRv = CKR_OK;
     g_flags = 0;
@@ -50,6 +54,8 @@ static void clearFaults(void)
 static int gone(void)
 {
     ++g_calls;
+    if (g_calls <= g_absentFor)
+        return 1;
     if (g_armed && !g_removed) {
         if (g_after == 0)
             g_removed = 1;
@@ -94,7 +100,17 @@ static int applyOne(const char* s, size_t n)
         g_loginRv = CKR_PIN_LOCKED;
     else if (equals(s, n, "login:pin-len-range"))
         g_loginRv = CKR_PIN_LEN_RANGE;
-    else if (startsWith(s, n, "removed@")) {
+    else if (startsWith(s, n, "inserted@")) {
+        char text[32];
+        if (n >= sizeof(text))
+            return -1;
+        memcpy(text, s, n);
+        text[n] = '\0';
+        char* end = NULL;
+        g_absentFor = strtoul(text + 9, &end, 10);
+        if (end == text + 9 || *end != '\0')
+            return -1;
+    } else if (startsWith(s, n, "removed@")) {
         char text[64];
         if (n >= sizeof(text))
             return -1;
