@@ -14,6 +14,7 @@
 
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace {
@@ -404,7 +405,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, operation);
         QFETCH(QByteArray, code);
-        int attempt = 0;
         QByteArray imported;
         // The operation's status; `complete` says whether a successful result was whole and right.
         const auto run = [&](bool* complete) -> tm_status {
@@ -441,20 +441,17 @@ private Q_SLOTS:
             imported = "import " + QByteArray::number(++m_imports);
             return importP12(imported);
         };
+        // With the token in place the operation succeeds; its module calls are the steps to break.
         bool complete = false;
+        QCOMPARE(m_set(""), 0);
         QCOMPARE(run(&complete), TM_OK);
         QVERIFY(complete);
-        QVERIFY(reinsert());
-        QCOMPARE(m_set(""), 0);
-        run(&complete);
         const unsigned long calls = m_calls();
         QVERIFY(calls > 0);
-        for (unsigned long after = 0; after <= calls; ++after, ++attempt) {
+        for (unsigned long after = 0; after <= calls; ++after) {
             QVERIFY(reinsert());
-            QCOMPARE(
-                m_set(
-                    QByteArray("removed@" + QByteArray::number(qulonglong(after)) + ':' + code).constData()),
-                0);
+            const QByteArray fault = "removed@" + QByteArray::number(qulonglong(after)) + ':' + code;
+            QCOMPARE(m_set(fault.constData()), 0);
             const tm_status st = run(&complete);
             const bool wentAway = m_calls() > after;
             QVERIFY2(
@@ -471,7 +468,6 @@ private Q_SLOTS:
                 QCOMPARE(certificate(imported.constData(), TM_KEYSPEC_SIGNATURE, &read), m_der);
             }
         }
-        QVERIFY(attempt > 1);
     }
 
     // What the login page shows comes from the status and the tries left a failed login writes.
