@@ -177,10 +177,14 @@ int curveBits(const QByteArray& params)
 }
 
 // Whether the session may change the token's objects: a user login, as on the virtual tokens.
-bool userLoggedIn(CK_FUNCTION_LIST* f, CK_SESSION_HANDLE h)
+// Whether the session is the user's, or the module's answer when it cannot tell (a token pulled out
+// is not a missing login).
+CK_RV userSession(CK_FUNCTION_LIST* f, CK_SESSION_HANDLE h, bool* user)
 {
     CK_SESSION_INFO si;
-    return f->C_GetSessionInfo(h, &si) == CKR_OK && si.state == CKS_RW_USER_FUNCTIONS;
+    const CK_RV rv = f->C_GetSessionInfo(h, &si);
+    *user = rv == CKR_OK && si.state == CKS_RW_USER_FUNCTIONS;
+    return rv;
 }
 
 } // namespace
@@ -189,6 +193,8 @@ Pkcs11Backend::Pkcs11Backend(std::unique_ptr<Pkcs11Module> module) : m_module(st
 
 Pkcs11Backend::~Pkcs11Backend()
 {
+    if (Pkcs11Module::exiting())
+        return; // sessions end with the process
     for (Session& s : m_sessions)
         closeSession(s);
 }
@@ -246,8 +252,9 @@ quint32 Pkcs11Backend::find(int* count)
     CK_ULONG n = 0;
     CK_RV rv = f()->C_GetSlotList(CK_TRUE, nullptr, &n);
     QList<CK_SLOT_ID> ids;
-    // A token may arrive between the two calls: ask again with the larger list.
-    for (int tries = 0; rv == CKR_OK && tries < 3; ++tries) {
+    // A token may arrive between the two calls: ask again with the larger list. No token at first is
+    // the answer: an empty list would make the second call another size query, leaving IDs unset.
+    for (int tries = 0; rv == CKR_OK && n > 0 && tries < 3; ++tries) {
         ids.resize(qsizetype(n));
         rv = f()->C_GetSlotList(CK_TRUE, ids.data(), &n);
         if (rv != CKR_BUFFER_TOO_SMALL)
@@ -302,6 +309,15 @@ Pkcs11Backend::Session* Pkcs11Backend::session(int slot, quint32* st)
             return nullptr;
         }
         s->handle = h;
+    } else {
+        // Names, certificates and keys are answered from what was read before: only while the token
+        // that holds them is still there.
+        CK_SESSION_INFO si;
+        const CK_RV rv = f()->C_GetSessionInfo(s->handle, &si);
+        if (rv != CKR_OK) {
+            *st = status(rv);
+            return nullptr;
+        }
     }
     *st = TM_OK;
     return s;
@@ -742,7 +758,10 @@ quint32 Pkcs11Backend::createContainer(int slot, const QByteArray& name)
         return st;
     if (name.isEmpty() || name.size() > MaxContainerName)
         return TM_ERR_NAME;
-    if (!userLoggedIn(f(), s->handle))
+    bool user = false;
+    if (const CK_RV rv = userSession(f(), s->handle, &user); rv != CKR_OK)
+        return status(rv);
+    if (!user)
         return TM_ERR_NOT_LOGGED_IN;
     QList<QByteArray> names;
     st = containerNames(slot, &names);
@@ -762,7 +781,10 @@ quint32 Pkcs11Backend::deleteContainer(int slot, const QByteArray& name)
     if (!s)
         return st;
     // A public session may destroy public objects: without this the key pair would stay behind.
-    if (!userLoggedIn(f(), s->handle))
+    bool user = false;
+    if (const CK_RV rv = userSession(f(), s->handle, &user); rv != CKR_OK)
+        return status(rv);
+    if (!user)
         return TM_ERR_NOT_LOGGED_IN;
     if (s->pending.removeAll(name) > 0)
         return TM_OK;
@@ -834,6 +856,8 @@ quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLA
         const QByteArray der = s.certificates.contains(c.name)
                                    ? s.certificates.value(c.name)
                                    : attribute(s.handle, cert->handle, CKA_VALUE, &rv);
+        if (status(rv) == TM_ERR_TOKEN_REMOVED)
+            return TM_ERR_TOKEN_REMOVED;
         if (CertInfo::fromDer(der, &info)) {
             out->keyType = info.keyType;
             out->keyBits = info.keyBits;
@@ -842,6 +866,8 @@ quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLA
         }
     }
     const Object* src = pub ? pub : key;
+    if (!src)
+        return TM_ERR_CERTIFICATE; // a certificate alone, and not one that can be read
     out->keyType = int(src->keyType);
     if (src->keyType == CKK_RSA) {
         QByteArray n = attribute(s.handle, src->handle, CKA_MODULUS, &rv);
@@ -854,7 +880,8 @@ quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLA
         if (pub)
             out->rawPublicKey = unwrapOctetString(attribute(s.handle, pub->handle, CKA_EC_POINT, &rv));
     }
-    return TM_OK;
+    // A key the token no longer answers for is not reported with half its values.
+    return status(rv) == TM_ERR_TOKEN_REMOVED ? TM_ERR_TOKEN_REMOVED : TM_OK;
 }
 
 quint32 Pkcs11Backend::publicKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
@@ -888,7 +915,10 @@ quint32 Pkcs11Backend::deleteCertificate(int slot, const QByteArray& name, int k
     Session* s = session(slot, &st);
     if (!s)
         return st;
-    if (!userLoggedIn(f(), s->handle))
+    bool user = false;
+    if (const CK_RV rv = userSession(f(), s->handle, &user); rv != CKR_OK)
+        return status(rv);
+    if (!user)
         return TM_ERR_NOT_LOGGED_IN;
     const Container* c = findContainer(*s, name, &st);
     if (!c)

@@ -2,10 +2,32 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+
+namespace {
+
+std::atomic<bool> g_exiting{false};
+
+void markExiting()
+{
+    g_exiting = true;
+}
+
+} // namespace
+
+bool Pkcs11Module::exiting()
+{
+    return g_exiting;
+}
 
 std::unique_ptr<Pkcs11Module> Pkcs11Module::load(const QByteArray& path)
 {
+    // Registered while the program runs, so it runs before the loader tears the libraries down.
+    static std::once_flag once;
+    std::call_once(once, [] { std::atexit(markExiting); });
     auto m = std::make_unique<Pkcs11Module>();
     m->m_handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!m->m_handle)
@@ -27,6 +49,8 @@ std::unique_ptr<Pkcs11Module> Pkcs11Module::load(const QByteArray& path)
 
 Pkcs11Module::~Pkcs11Module()
 {
+    if (g_exiting)
+        return; // the module may already be gone; the process ends anyway
     if (m_finalize && m_functions)
         m_functions->C_Finalize(nullptr);
     if (m_handle)

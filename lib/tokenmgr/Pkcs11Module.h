@@ -20,6 +20,9 @@ public:
     Pkcs11Module& operator=(const Pkcs11Module&) = delete;
 
     CK_FUNCTION_LIST* f() const { return m_functions; }
+    // True once the process has begun to exit. A library that was never finalized is torn down after
+    // the modules it loaded have run their own destructors: nothing may call into them then.
+    static bool exiting();
 
 private:
     void* m_handle = nullptr;
