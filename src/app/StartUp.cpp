@@ -42,7 +42,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("module"),
         QStringLiteral("Drive the tokens of the PKCS#11 module at <path> instead of the virtual "
                        "tokens, e.g. /usr/lib/softhsm/libsofthsm2.so (SoftHSM2) or "
-                       "/usr/lib/x86_64-linux-gnu/opensc-pkcs11.so (smart cards through OpenSC)."),
+                       "/usr/lib/x86_64-linux-gnu/opensc-pkcs11.so (smart cards through OpenSC). The "
+                       "settings' PKCS11Module element names one for every run."),
         QStringLiteral("path"));
     parser.addOptions({help, version, admin, module});
 

@@ -124,7 +124,18 @@ void TDiscovery::renameToken(int token, const QString& label)
 {
     QTreeWidgetItem* root = tokenRoot();
     if (root && token >= 0 && token < root->childCount())
-        root->child(token)->setText(0, label.trimmed());
+        root->child(token)->setText(0, nodeText(token, label));
+}
+
+QString TDiscovery::nodeText(int token, const QString& label) const
+{
+    // A token without a label (one never initialized, say) is named by its serial number, or its model
+    // when it has none either, rather than shown as an empty line.
+    const TQ7Info& info = m_state.TokenInfoTable[size_t(token)];
+    for (const QString& text : {label.trimmed(), info.SerialNumber.trimmed(), info.Model.trimmed()})
+        if (!text.isEmpty())
+            return text;
+    return QString();
 }
 
 QTreeWidgetItem* TDiscovery::tokenRoot() const
@@ -221,7 +232,8 @@ void TDiscovery::completeRefresh()
 
     if (QTreeWidgetItem* root = tokenRoot()) {
         for (int i = 0; i < m_state.tokenCount; ++i) {
-            auto* token = new QTreeWidgetItem(root, QStringList(m_state.TokenInfoTable[i].Label.trimmed()));
+            auto* token =
+                new QTreeWidgetItem(root, QStringList(nodeText(i, m_state.TokenInfoTable[i].Label)));
             token->setData(0, TNavigator::PageRole, QVariant::fromValue(PageId::KeyInfo));
             auto add = [token](const char* key, int image, PageId page) {
                 auto* node = new QTreeWidgetItem(token, QStringList(ResStrs::text(key)));

@@ -90,6 +90,7 @@ private:
     void addErrorNode(QTreeWidgetItem* root);
     bool fingerFlag() const;
     void setFingerFlag(bool on);
+    QString nodeText(int token, const QString& label) const;
     QTreeWidgetItem* tokenRoot() const;
 
     TProgramState& m_state;

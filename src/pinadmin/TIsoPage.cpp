@@ -50,6 +50,7 @@ TIsoPage::TIsoPage(TProgramState& state, QWidget* parent)
 
     auto* box = group(this, "RzGroupBox6");
     auto* form = formIn(this, box);
+    m_hint = unsupportedHint(form, box, "lblIsoNotSupported", ResStrs::text("ISO_NotSupported"));
     m_edtUPIN = edit(box, "edtUPINForDownISO", 16, true);
     addRow(form, label(box, "LAdmin_UPIN"), m_edtUPIN);
 
@@ -76,8 +77,6 @@ TIsoPage::TIsoPage(TProgramState& state, QWidget* parent)
     addRow(form, nullptr, m_pbIso);
     m_downIso = action(this, "AcDownISO");
     addButtons(form, {button(box, "Button8", m_downIso)});
-    m_hint = unsupportedHint(box, "lblIsoNotSupported", ResStrs::text("ISO_NotSupported"));
-    addRow(form, nullptr, m_hint);
 
     m_pause->setObjectName(QStringLiteral("TIsoPause"));
     m_pause->setSingleShot(true);

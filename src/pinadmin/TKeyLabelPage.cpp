@@ -23,13 +23,12 @@ TKeyLabelPage::TKeyLabelPage(TProgramState& state, QWidget* parent) : TPage(stat
 
     auto* box = group(this, "RzGroupBox2");
     auto* form = formIn(this, box);
+    m_hint = unsupportedHint(form, box, "lblLabelNotSupported", ResStrs::text("K_Label_NotSupported"));
     m_edtKeyName = edit(box, "edtKeyName", 31);
     addRow(form, nullptr, label(box, "Label8"));
     addRow(form, nullptr, m_edtKeyName);
     m_setKeyName = action(this, "AcSetKeyName");
     addButtons(form, {button(box, "RzButton1", m_setKeyName)});
-    m_hint = unsupportedHint(box, "lblLabelNotSupported", ResStrs::text("K_Label_NotSupported"));
-    addRow(form, nullptr, m_hint);
 
     connect(m_setKeyName, &QAction::triggered, this, &TKeyLabelPage::changeKeyName);
     // Blanks count: a label of blanks only clears the token's label.

@@ -39,6 +39,7 @@ TRemoteUnlockPage::TRemoteUnlockPage(TProgramState& state, QWidget* parent) : TP
     auto* box = group(this, "RzGroupBox8");
     auto* form = formIn(this, box);
 
+    m_hint = unsupportedHint(form, box, "lblUnlockNotSupported", ResStrs::text("P_Unlock_NotSupported"));
     // The challenge is shown, never typed: read-only on the button face.
     m_edtRequestStr = new QLineEdit(box);
     m_edtRequestStr->setObjectName(QStringLiteral("edtRequestStr"));
@@ -58,8 +59,6 @@ TRemoteUnlockPage::TRemoteUnlockPage(TProgramState& state, QWidget* parent) : TP
 
     m_unlock = action(this, "AcRemoteUnLock");
     addButtons(form, {button(box, "Button23", m_unlock)});
-    m_hint = unsupportedHint(box, "lblUnlockNotSupported", ResStrs::text("P_Unlock_NotSupported"));
-    addRow(form, nullptr, m_hint);
 
     connect(m_request, &QAction::triggered, this, &TRemoteUnlockPage::request);
     connect(m_unlock, &QAction::triggered, this, &TRemoteUnlockPage::unlock);

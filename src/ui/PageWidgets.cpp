@@ -31,9 +31,10 @@ QLabel* label(QWidget* parent, const char* name, const QString& text)
     return l;
 }
 
-QLabel* unsupportedHint(QWidget* parent, const char* name, const QString& text)
+QLabel* unsupportedHint(QGridLayout* form, QWidget* parent, const char* name, const QString& text)
 {
     QLabel* l = label(parent, name, text);
+    form->addWidget(l, form->rowCount(), 0, 1, 3);
     l->setWordWrap(true);
     QPalette palette = l->palette();
     palette.setColor(QPalette::WindowText, QColor(0xB0, 0x30, 0x20));

@@ -30,9 +30,10 @@ QTableWidget* reportList(QWidget* parent, const char* name, int width1, int widt
 // does not override.
 QLabel* nameLabel(QWidget* parent, const char* name);
 
-// A line under a page's form that tells why the page's operation is off for the current token;
-// hidden until the page finds the token lacks what the operation needs.
-QLabel* unsupportedHint(QWidget* parent, const char* name, const QString& text);
+// A line at the top of a page's form that tells why the page's operation is off for the current
+// token; hidden until the page finds the token lacks what the operation needs. Made before any other
+// row of the form.
+QLabel* unsupportedHint(QGridLayout* form, QWidget* parent, const char* name, const QString& text);
 
 // Empties every masked entry under `root`: typed PINs and passwords do not outlive the token they
 // were typed for.

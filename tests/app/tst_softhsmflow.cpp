@@ -125,6 +125,11 @@ private Q_SLOTS:
     void loginTreeAndImport()
     {
         openWindow();
+        // SoftHSM2's free token has neither label nor serial number: it is named, not an empty line.
+        QTreeWidgetItem* root = navigation()->topLevelItem(0);
+        QCOMPARE(root->childCount(), 2);
+        for (int i = 0; i < root->childCount(); ++i)
+            QVERIFY(!root->child(i)->text(0).isEmpty());
         navigation()->setCurrentItem(childFor(PageId::Cert));
         QCOMPARE(currentPage(), m_form->page(PageId::Login));
 
