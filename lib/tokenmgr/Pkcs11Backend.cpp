@@ -1,6 +1,7 @@
 #include "Pkcs11Backend.h"
 
 #include "CertInfo.h"
+#include "FormatRecord.h"
 #include "OpenSslPtr.h"
 #include "TokenMgr.h"
 
@@ -649,37 +650,18 @@ quint32 Pkcs11Backend::format(int slot, const QByteArray& record)
 {
     if (slot < 0 || slot >= m_found.size() || record.size() < TM_FORMAT_RECORD_SIZE)
         return TM_ERR_SLOT;
-    const auto field = [&](int at) {
-        QByteArray f = record.mid(at, 32);
-        const qsizetype end = f.indexOf('\0');
-        return end < 0 ? f : f.left(end);
-    };
-    QByteArray label = field(0).left(32);
-    QByteArray soPin = field(96), userPin = field(128);
-    const auto wipe = [&] {
-        soPin.fill('\0');
-        userPin.fill('\0');
-    };
-    // The record is checked as on the virtual tokens, though the module keeps its own tries and lengths.
-    const auto byte = [&](int at) { return int(static_cast<unsigned char>(record[at])); };
-    const int userMin = byte(162), userMax = byte(163), soMin = byte(164), soMax = byte(165);
-    if (byte(160) < 1 || byte(161) < 1 || userMin < 1 || soMin < 1 || userMin > userMax || soMin > soMax ||
-        userMax > 32 || soMax > 32) {
-        wipe();
-        return TM_ERR_ARGUMENTS;
-    }
-    if (userPin.size() < userMin || userPin.size() > userMax || soPin.size() < soMin ||
-        soPin.size() > soMax) {
-        wipe();
-        return TM_ERR_PIN_LEN_RANGE;
-    }
+    FormatRecord r;
+    if (const quint32 st = r.read(record); st != TM_OK)
+        return st;
+    // The module keeps its own tries and lengths; the record is still checked as on any token.
+    QByteArray label = r.label;
+    const QByteArray& soPin = r.soPin;
+    const QByteArray& userPin = r.userPin;
     Session& s = m_sessions[slot];
     CK_TOKEN_INFO before;
     CK_RV rv = f()->C_GetTokenInfo(m_found[slot], &before);
-    if (rv != CKR_OK || ((before.flags & CKF_TOKEN_INITIALIZED) && !s.soVerified)) {
-        wipe();
+    if (rv != CKR_OK || ((before.flags & CKF_TOKEN_INITIALIZED) && !s.soVerified))
         return rv != CKR_OK ? status(rv) : TM_ERR_SO_NOT_LOGGED_IN;
-    }
     s.soVerified = false; // formatting ends the SO authority, whatever its outcome
     // C_InitToken refuses while this application holds a session on the token.
     closeSession(s);
@@ -716,7 +698,6 @@ quint32 Pkcs11Backend::format(int slot, const QByteArray& record)
             }
         }
     }
-    wipe();
     return status(rv);
 }
 

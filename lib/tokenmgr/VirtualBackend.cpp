@@ -1,7 +1,9 @@
 #include "VirtualBackend.h"
 
 #include "CertInfo.h"
+#include "FormatRecord.h"
 #include "TokenMgr.h"
+#include "Utf8Text.h"
 #include "VFingerSensor.h"
 #include "VTokenNotices.h"
 
@@ -15,38 +17,6 @@
 #include <utility>
 
 namespace {
-
-QByteArray field(const QByteArray& record, int offset, int width)
-{
-    const QByteArray f = record.mid(offset, width);
-    const qsizetype nul = f.indexOf('\0');
-    return nul < 0 ? f : f.left(nul);
-}
-
-bool validUtf8(const QByteArray& bytes)
-{
-    QStringDecoder dec(QStringDecoder::Utf8);
-    const QString s = dec(bytes);
-    return !dec.hasError();
-}
-
-// Drops an incomplete multi-byte sequence that a fixed-width field cut off.
-QByteArray trimUtf8Tail(QByteArray bytes)
-{
-    int i = int(bytes.size());
-    int back = 0;
-    while (i > 0 && back < 4 && (static_cast<unsigned char>(bytes[i - 1]) & 0xC0) == 0x80) {
-        --i;
-        ++back;
-    }
-    if (i > 0) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i - 1]);
-        const int need = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-        if (need > back)
-            bytes.truncate(i - 1);
-    }
-    return bytes;
-}
 
 bool lengthOk(const VToken::Pin& pin, const QByteArray& value)
 {
@@ -237,8 +207,8 @@ quint32 VirtualBackend::reload(int slot)
 
 quint32 VirtualBackend::setLabel(int slot, const QByteArray& label)
 {
-    const QByteArray value = trimUtf8Tail(label.left(MaxLabel));
-    if (!validUtf8(value))
+    const QByteArray value = Utf8Text::trimTail(label.left(MaxLabel));
+    if (!Utf8Text::valid(value))
         return TM_ERR_ARGUMENTS;
     return withToken(slot, "token_set_label", Access::Change, [&](VToken& t, Session&, bool& changed) {
         changed = t.label != value;
@@ -249,52 +219,32 @@ quint32 VirtualBackend::setLabel(int slot, const QByteArray& label)
 
 quint32 VirtualBackend::format(int slot, const QByteArray& record)
 {
-    const QByteArray label = trimUtf8Tail(field(record, 0, 32));
-    const QByteArray manufacturer = field(record, 32, 32);
-    const QByteArray issuer = field(record, 64, 32);
-    QByteArray soPin = field(record, 96, 32);
-    QByteArray userPin = field(record, 128, 32);
-    const auto byte = [&](int at) { return int(static_cast<unsigned char>(record[at])); };
-    const int userTries = byte(160), soTries = byte(161);
-    const int userMin = byte(162), userMax = byte(163), soMin = byte(164), soMax = byte(165);
-    const auto wipe = [&] {
-        soPin.fill('\0');
-        userPin.fill('\0');
-    };
-    if (!validUtf8(label) || userTries < 1 || soTries < 1 || userMin < 1 || soMin < 1 || userMin > userMax ||
-        soMin > soMax || userMax > 32 || soMax > 32) {
-        wipe();
-        return TM_ERR_ARGUMENTS;
-    }
-    if (userPin.size() < userMin || userPin.size() > userMax || soPin.size() < soMin ||
-        soPin.size() > soMax) {
-        wipe();
-        return TM_ERR_PIN_LEN_RANGE;
-    }
+    FormatRecord r;
+    if (const quint32 st = r.read(record); st != TM_OK)
+        return st;
     const quint32 status =
         withToken(slot, "token_format", Access::Change, [&](VToken& t, Session& s, bool& changed) {
             if (t.initialized && !s.soVerified)
                 return TM_ERR_SO_NOT_LOGGED_IN;
             t.containers.clear();
-            t.label = label;
-            if (!manufacturer.isEmpty())
-                t.manufacturer = manufacturer;
-            t.issuer = issuer;
-            t.userPin.minLength = userMin;
-            t.userPin.maxLength = userMax;
-            t.userPin.maxTries = userTries;
-            t.soPin.minLength = soMin;
-            t.soPin.maxLength = soMax;
-            t.soPin.maxTries = soTries;
-            VToken::setPin(t.userPin, userPin);
-            VToken::setPin(t.soPin, soPin);
+            t.label = r.label;
+            if (!r.manufacturer.isEmpty())
+                t.manufacturer = r.manufacturer;
+            t.issuer = r.issuer;
+            t.userPin.minLength = r.userMin;
+            t.userPin.maxLength = r.userMax;
+            t.userPin.maxTries = r.userTries;
+            t.soPin.minLength = r.soMin;
+            t.soPin.maxLength = r.soMax;
+            t.soPin.maxTries = r.soTries;
+            VToken::setPin(t.userPin, r.userPin);
+            VToken::setPin(t.soPin, r.soPin);
             t.challenge.clear();
             t.initialized = true;
             s.user = s.so = s.soVerified = false;
             changed = true;
             return TM_OK;
         });
-    wipe();
     return status;
 }
 
