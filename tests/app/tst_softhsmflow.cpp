@@ -186,6 +186,41 @@ private Q_SLOTS:
         QCOMPARE(texts, QStringList{ResStrs::text("K_PIN_Error")});
     }
 
+    // A wrong PIN on a token that does not count tries aloud is called wrong, never locked.
+    void wrongPinsSayWrongNotLocked_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QStringList>("fields"); // current PIN, new PIN, its confirmation
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("user PIN change")
+            << int(PageId::UserPin) << QStringList{"edtOldUPin", "edtNewUPin1", "edtNewUPin2"}
+            << "AcSetUserPIN"
+            << "K_PIN_Error";
+        QTest::newRow("SO PIN change")
+            << int(PageId::SoPin) << QStringList{"edtSPIN", "edtNewSPIN1", "edtNewSPIN2"} << "AcSetSOPIN"
+            << "SOPIN_Error";
+    }
+    void wrongPinsSayWrongNotLocked()
+    {
+        QFETCH(int, page);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, action);
+        QFETCH(QString, key);
+        openWindow();
+        QWidget* p = m_form->page(PageId(page));
+        QTest::keyClicks(child<QLineEdit>(p, fields[0].toLatin1().constData()), QStringLiteral("00000000"));
+        for (int i = 1; i < 3; ++i)
+            QTest::keyClicks(child<QLineEdit>(p, fields[i].toLatin1().constData()),
+                             QStringLiteral("24682468"));
+        auto* a = child<QAction>(p, action.toLatin1().constData());
+        QX_TRY_VERIFY(a->isEnabled());
+        a->trigger();
+        QVERIFY2(m_dialogs->lastText().contains(ResStrs::text(key.toLatin1().constData())),
+                 qPrintable(m_dialogs->lastText()));
+        QVERIFY(!m_dialogs->lastText().contains(ResStrs::text("K_Dead")));
+    }
+
     // What PKCS#11 has no call for is off, with a line saying why, on every page that offers it.
     void pagesForWhatTheTokenCannotDo_data()
     {
