@@ -1021,8 +1021,8 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
     cert.add(CKA_VALUE, e.certificate);
     bool ok = create(cert);
 
-    // The public key object carries the key spec: with a private key, and alone for a certificate without
-    // one, so the container reads back with the usage it was imported for.
+    // The public key object carries the usage: with a private key, and alone for a certificate without
+    // one, so the container reads back as it was imported.
     const auto addPublic = [&](Template& pub, const EVP_PKEY* key) {
         pub.add(CKA_CLASS, CK_ULONG(CKO_PUBLIC_KEY));
         pub.add(CKA_KEY_TYPE, CK_ULONG(ec ? CKK_EC : CKK_RSA));

@@ -194,11 +194,11 @@ private Q_SLOTS:
 
     void tokenInfo()
     {
-        TokenBench::Token spec;
-        spec.label = QStringLiteral("我的令牌 token").toUtf8();
-        QVERIFY(addToken(7, spec));
+        TokenBench::Token setup;
+        setup.label = QStringLiteral("我的令牌 token").toUtf8();
+        QVERIFY(addToken(7, setup));
         QCOMPARE(connectAll(), bench().slots(1, 0));
-        const int slot = slotOf(spec.label);
+        const int slot = slotOf(setup.label);
         QVERIFY(slot >= 0);
         // Each text buffer gets exactly the capacity the contract gives it, followed by a guard area.
         TokenText t;
@@ -241,8 +241,8 @@ private Q_SLOTS:
     void deviceProperties()
     {
         QX_VIRTUAL_ONLY("versions, memory, sensor and PIN lengths are the PKCS#11 module's own");
-        TokenBench::Token spec;
-        spec.virtualTweak = [](VToken& t) {
+        TokenBench::Token setup;
+        setup.virtualTweak = [](VToken& t) {
             t.hardwareVersion = 0x0102;
             t.firmwareVersion = 0x010A;
             t.totalMemory = 65536;
@@ -252,7 +252,7 @@ private Q_SLOTS:
             t.soPin.minLength = 8;
             t.soPin.maxLength = 16;
         };
-        QVERIFY(addToken(7, spec));
+        QVERIFY(addToken(7, setup));
         QCOMPARE(connectAll(), 1);
         TokenText t;
         QCOMPARE(info(0, &t), TM_OK);
@@ -308,13 +308,13 @@ private Q_SLOTS:
         QFETCH(QString, virtualOnly);
         if (!virtualOnly.isEmpty())
             QX_VIRTUAL_ONLY(virtualOnly);
-        TokenBench::Token spec;
-        spec.initialized = initialized;
-        spec.virtualTweak = [&](VToken& t) {
+        TokenBench::Token setup;
+        setup.initialized = initialized;
+        setup.virtualTweak = [&](VToken& t) {
             t.userPin.triesLeft = triesBefore;
             t.fingerSupport = sensor;
         };
-        QVERIFY(addToken(1, spec));
+        QVERIFY(addToken(1, setup));
         QCOMPARE(connectAll(), bench().slots(initialized ? 1 : 0, initialized ? 0 : 1));
         int slot = initialized ? slotOf(1) : uninitializedSlot();
         QVERIFY(slot >= 0);
@@ -369,12 +369,12 @@ private Q_SLOTS:
         QFETCH(int, userTries);
         QFETCH(int, soTries);
         // On the virtual device the user PIN starts with 3 tries left, so a reset visibly restores them.
-        TokenBench::Token spec;
-        spec.virtualTweak = [&](VToken& t) {
+        TokenBench::Token setup;
+        setup.virtualTweak = [&](VToken& t) {
             if (call == QLatin1String("setupin"))
                 t.userPin.triesLeft = 3;
         };
-        QVERIFY(addToken(1, spec));
+        QVERIFY(addToken(1, setup));
         QCOMPARE(connectAll(), bench().slots(1, 0));
         const int slot = slotOf(1);
         QVERIFY(slot >= 0);
@@ -408,10 +408,10 @@ private Q_SLOTS:
     void changesNeedLogin()
     {
         QFETCH(QString, call);
-        TokenBench::Token spec;
-        spec.containers = {"box"};
-        spec.virtualTweak = [](VToken& t) { t.cdromSectors = 4; };
-        QVERIFY(addToken(1, spec));
+        TokenBench::Token setup;
+        setup.containers = {"box"};
+        setup.virtualTweak = [](VToken& t) { t.cdromSectors = 4; };
+        QVERIFY(addToken(1, setup));
         QCOMPARE(connectAll(), bench().slots(1, 0));
         const int slot = slotOf(1);
         QVERIFY(slot >= 0);
@@ -481,9 +481,9 @@ private Q_SLOTS:
     // imported for; an empty one only where the token keeps empty containers (PKCS#11 has no object for it).
     void containersAcrossSessions()
     {
-        TokenBench::Token spec;
-        spec.containers = {"box"};
-        QVERIFY(addToken(1, spec));
+        TokenBench::Token setup;
+        setup.containers = {"box"};
+        QVERIFY(addToken(1, setup));
         QCOMPARE(connectAll(), bench().slots(1, 0));
         int slot = slotOf(1);
         QCOMPARE(userLogin(slot), TM_OK);
@@ -496,11 +496,11 @@ private Q_SLOTS:
         const QByteArray file = path.toLocal8Bit();
         QCOMPARE(container_create_new(slot, "empty"), TM_OK);
         for (const char* name : {"exchange", "signing"}) {
-            const int spec = name[0] == 'e' ? TM_KEYSPEC_EXCHANGE : TM_KEYSPEC_SIGNATURE;
+            const int setup = name[0] == 'e' ? TM_KEYSPEC_EXCHANGE : TM_KEYSPEC_SIGNATURE;
             QCOMPARE(container_create_new(slot, name), TM_OK);
-            QCOMPARE(x509_import_certificate(slot, name, spec, file.constData()), TM_OK);
+            QCOMPARE(x509_import_certificate(slot, name, setup, file.constData()), TM_OK);
             // An import never overwrites a certificate.
-            QCOMPARE(x509_import_certificate(slot, name, spec, file.constData()), TM_ERR_EXISTS);
+            QCOMPARE(x509_import_certificate(slot, name, setup, file.constData()), TM_ERR_EXISTS);
         }
         QCOMPARE(containers(slot), (QList<QByteArray>{"box", "empty", "exchange", "signing"}));
 
@@ -522,9 +522,9 @@ private Q_SLOTS:
 
     void containerObjects()
     {
-        TokenBench::Token spec;
-        spec.containers = {"box"};
-        QVERIFY(addToken(1, spec));
+        TokenBench::Token setup;
+        setup.containers = {"box"};
+        QVERIFY(addToken(1, setup));
         QCOMPARE(connectAll(), bench().slots(1, 0));
         const int slot = slotOf(1);
         // The tree reads a container's objects after a login; a private key is visible only then.
@@ -571,14 +571,14 @@ private Q_SLOTS:
     {
         QX_VIRTUAL_ONLY("token memory cannot be filled on purpose through PKCS#11");
         VirtualTokenBench* device = bench().virtualDevice();
-        TokenBench::Token spec;
-        spec.virtualTweak = [](VToken& t) {
+        TokenBench::Token setup;
+        setup.virtualTweak = [](VToken& t) {
             VToken::Container c;
             c.name = "box";
             t.containers << c;
             t.totalMemory = 4096;
         };
-        QVERIFY(addToken(1, spec));
+        QVERIFY(addToken(1, setup));
         QCOMPARE(connectAll(), 1);
         QCOMPARE(userLogin(0), TM_OK);
         QVERIFY(
@@ -674,11 +674,11 @@ private Q_SLOTS:
         QFETCH(uint, pkcs11Status);
         if (!onDevice())
             status = pkcs11Status;
-        TokenBench::Token spec;
-        spec.initialized = initialized;
+        TokenBench::Token setup;
+        setup.initialized = initialized;
         if (initialized)
-            spec.containers = {"old"};
-        QVERIFY(addToken(1, spec));
+            setup.containers = {"old"};
+        QVERIFY(addToken(1, setup));
         QCOMPARE(connectAll(), bench().slots(initialized ? 1 : 0, initialized ? 0 : 1));
         int slot = initialized ? slotOf(1) : uninitializedSlot();
         QVERIFY(slot >= 0);
@@ -749,9 +749,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, response);
         QFETCH(uint, status);
-        TokenBench::Token spec;
-        spec.virtualTweak = [](VToken& t) { t.userPin.triesLeft = 0; };
-        QVERIFY(addToken(1, spec));
+        TokenBench::Token setup;
+        setup.virtualTweak = [](VToken& t) { t.userPin.triesLeft = 0; };
+        QVERIFY(addToken(1, setup));
         QCOMPARE(connectAll(), bench().slots(1, 0));
         const int slot = slotOf(1);
         unsigned char challenge[TM_CHALLENGE_SIZE + 8];
