@@ -324,6 +324,14 @@ Pkcs11Backend::Session* Pkcs11Backend::session(int slot, quint32* st)
     return s;
 }
 
+quint32 Pkcs11Backend::features(int slot, quint32* out)
+{
+    if (slot < 0 || slot >= m_found.size())
+        return TM_ERR_SLOT;
+    *out = 0; // label, remote unlock, sectors and exact tries have no PKCS#11 call
+    return TM_OK;
+}
+
 quint32 Pkcs11Backend::info(int slot, Info* out)
 {
     if (slot < 0 || slot >= m_found.size())
@@ -345,7 +353,6 @@ quint32 Pkcs11Backend::info(int slot, Info* out)
     out->firmwareVersion = ti.firmwareVersion.major * 256 + ti.firmwareVersion.minor;
     out->initialized = (ti.flags & CKF_TOKEN_INITIALIZED) != 0;
     out->fingerSupport = false;
-    out->features = 0; // label, remote unlock, sectors and exact tries have no PKCS#11 call
     return TM_OK;
 }
 

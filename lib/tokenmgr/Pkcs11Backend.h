@@ -18,6 +18,7 @@ public:
     quint32 find(int* count) override;
     quint32 connect(int index) override;
     quint32 info(int slot, Info* out) override;
+    quint32 features(int slot, quint32* out) override;
     quint32 reload(int slot) override;
     quint32 setLabel(int slot, const QByteArray& label) override;
     quint32 format(int slot, const QByteArray& record) override;

@@ -28,7 +28,6 @@ public:
         qint64 totalMemory = 0, freeMemory = 0; // bytes; negative = not reported
         int hardwareVersion = 0, firmwareVersion = 0;
         bool initialized = false, fingerSupport = false;
-        quint32 features = 0; // TM_FEATURE_ bits
     };
     struct PinState
     {
@@ -44,6 +43,8 @@ public:
     virtual quint32 find(int* count) = 0;
     virtual quint32 connect(int index) = 0;
     virtual quint32 info(int slot, Info* out) = 0;
+    // The TM_FEATURE_ bits of a connected token; asks the token nothing.
+    virtual quint32 features(int slot, quint32* out) = 0;
     virtual quint32 reload(int slot) = 0;
     virtual quint32 setLabel(int slot, const QByteArray& label) = 0;
     virtual quint32 format(int slot, const QByteArray& record) = 0;

@@ -248,12 +248,11 @@ tm_status token_get_features(int32_t slot, uint32_t* features)
         return TM_ERR_ARGUMENTS;
     TM_LOCK;
     TM_NEED_BACKEND;
-    TokenBackend::Info info;
-    const tm_status r = g_backend->info(slot, &info);
-    if (r != TM_OK)
-        return r;
-    *features = info.features;
-    return TM_OK;
+    quint32 bits = 0;
+    const tm_status r = g_backend->features(slot, &bits);
+    if (r == TM_OK)
+        *features = bits;
+    return r;
 }
 
 tm_status token_reload_all_objects(int32_t slot)

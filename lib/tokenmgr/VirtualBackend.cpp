@@ -176,6 +176,16 @@ quint32 VirtualBackend::withToken(int slot, const char* function, Access access,
     return status;
 }
 
+quint32 VirtualBackend::features(int slot, quint32* out)
+{
+    if (slot < 0 || slot >= m_sessions.size() || !m_sessions[slot].connected)
+        return TM_ERR_SLOT;
+    if (m_sessions[slot].removed)
+        return TM_ERR_TOKEN_REMOVED;
+    *out = TM_FEATURE_SET_LABEL | TM_FEATURE_REMOTE_UNLOCK | TM_FEATURE_SECTORS | TM_FEATURE_EXACT_RETRIES;
+    return TM_OK;
+}
+
 quint32 VirtualBackend::info(int slot, Info* out)
 {
     return withToken(slot, "token_get_info_ex", Access::Read, [&](VToken& t, Session&, bool&) {
@@ -193,8 +203,6 @@ quint32 VirtualBackend::info(int slot, Info* out)
         out->firmwareVersion = t.firmwareVersion;
         out->initialized = t.initialized;
         out->fingerSupport = t.fingerSupport;
-        out->features =
-            TM_FEATURE_SET_LABEL | TM_FEATURE_REMOTE_UNLOCK | TM_FEATURE_SECTORS | TM_FEATURE_EXACT_RETRIES;
         return TM_OK;
     });
 }

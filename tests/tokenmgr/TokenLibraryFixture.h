@@ -3,6 +3,7 @@
 // What the token-library tests share: a library started on a store of the test's own, with the module
 // name from QX_TOKENMGR_MODULE (the default name when unset), and virtual tokens set up and read back.
 #include "ContractData.h"
+#include "LibraryCalls.h"
 #include "TestEnv.h"
 #include "TokenMgr.h"
 #include "VToken.h"
@@ -69,17 +70,8 @@ protected:
         return t;
     }
 
-    // init + find + connect every token; returns the count.
-    int connectAll()
-    {
-        int32_t count = TM_MAX_SLOTS;
-        uint32_t ids[TM_MAX_SLOTS] = {};
-        if (token_find(ids, &count) != TM_OK)
-            return -1;
-        for (int i = 0; i < count; ++i)
-            token_connect(i);
-        return count;
-    }
+    // Find and connect every token; the count, or -1.
+    int connectAll() { return LibraryCalls::connectAll(); }
 
     tm_status userLogin(int slot = 0, const QByteArray& pin = ContractData::UserPin)
     {

@@ -2,6 +2,7 @@
 // QX_TOKENMGR_MODULE and the tokens from the bench that goes with it. What only the virtual device can
 // do is marked: on a PKCS#11 module such a case checks PKCS#11's own answer or is skipped.
 #include "ContractData.h"
+#include "LibraryCalls.h"
 #include "TokenBench.h"
 #include "TokenMgr.h"
 #include "VToken.h"
@@ -39,17 +40,7 @@ class TstTokenMgrContract : public QObject
 
     bool addToken(int i, const TokenBench::Token& t = {}) { return bench().addToken(i, t); }
 
-    // find + connect every token; returns the count.
-    static int connectAll()
-    {
-        int32_t count = TM_MAX_SLOTS;
-        uint32_t ids[TM_MAX_SLOTS] = {};
-        if (token_find(ids, &count) != TM_OK)
-            return -1;
-        for (int i = 0; i < count; ++i)
-            token_connect(i);
-        return count;
-    }
+    static int connectAll() { return LibraryCalls::connectAll(); }
     static tm_status info(int slot, TokenText* t)
     {
         return token_get_info_ex(slot, t->serial, t->label, t->manufacturer, t->model, &t->v[0], &t->v[1],
@@ -83,12 +74,7 @@ class TstTokenMgrContract : public QObject
     }
     static QList<QByteArray> containers(int slot)
     {
-        char buffer[8192] = {};
-        int32_t length = sizeof(buffer);
-        if (container_load_all(slot, buffer, &length) != TM_OK)
-            return {QByteArray("<failed>")};
-        QList<QByteArray> names = QByteArray(buffer, length).split('\0');
-        names.removeAll(QByteArray());
+        QList<QByteArray> names = LibraryCalls::containerNames(slot);
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -1,6 +1,7 @@
 // The token manager's PKCS#11 backend on a token that misbehaves: a module in front of SoftHSM2 pulls the
 // token out at any step of a call, answers logins with PIN errors and reports PIN flags, and the token
 // carries hundreds of objects. Every call must answer with the contract's status and stay in its buffers.
+#include "LibraryCalls.h"
 #include "OpenSslPtr.h"
 #include "SoftHsmToken.h"
 #include "TokenMgr.h"
@@ -98,16 +99,7 @@ class TstTokenMgrP11Faults : public QObject
     int m_slot = -1; // the test's token; SoftHSM2 lists an empty token beside it
 
     // Every token found and connected; the number found, or -1.
-    int connectAll()
-    {
-        uint32_t ids[TM_MAX_SLOTS] = {};
-        int32_t count = TM_MAX_SLOTS;
-        if (token_find(ids, &count) != TM_OK)
-            return -1;
-        for (int i = 0; i < count; ++i)
-            token_connect(i);
-        return count;
-    }
+    static int connectAll() { return LibraryCalls::connectAll(); }
     int tokensFound()
     {
         uint32_t ids[TM_MAX_SLOTS] = {};

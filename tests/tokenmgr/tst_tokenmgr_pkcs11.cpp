@@ -1,6 +1,7 @@
 // The token manager's C contract on a PKCS#11 module: SoftHSM2 tokens made in a store of the test's own.
 #include "CertFixtures.h"
 #include "CertInfo.h"
+#include "LibraryCalls.h"
 #include "SoftHsmToken.h"
 #include "TokenMgr.h"
 
@@ -16,13 +17,7 @@ const QByteArray SoPin("87654321");
 
 QList<QByteArray> containers(int slot)
 {
-    char buffer[8192] = {};
-    int32_t length = sizeof(buffer);
-    if (container_load_all(slot, buffer, &length) != TM_OK)
-        return {QByteArray("<failed>")};
-    QList<QByteArray> names = QByteArray(buffer, length).split('\0');
-    names.removeAll(QByteArray());
-    return names;
+    return LibraryCalls::containerNames(slot);
 }
 
 // Index of the certificate in the parsed PKCS#12 file that comes with its private key.
@@ -45,16 +40,7 @@ class TstTokenMgrPkcs11 : public QObject
     std::unique_ptr<SoftHsmToken> m_hsm;
     std::unique_ptr<CertFixtures> m_files;
 
-    int findAndConnect()
-    {
-        uint32_t ids[TM_MAX_SLOTS] = {};
-        int32_t count = TM_MAX_SLOTS;
-        if (token_find(ids, &count) != TM_OK)
-            return -1;
-        for (int i = 0; i < count; ++i)
-            token_connect(i);
-        return count;
-    }
+    static int findAndConnect() { return LibraryCalls::connectAll(); }
     // The slot of the token labelled `label`.
     int slotOf(const QByteArray& label)
     {
