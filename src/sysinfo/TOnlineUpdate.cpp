@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTimer>
 
@@ -72,7 +73,13 @@ TOnlineUpdate::TOnlineUpdate(TProgramState& state, QProgressBar* progress, QObje
     });
 }
 
-TOnlineUpdate::~TOnlineUpdate() = default;
+TOnlineUpdate::~TOnlineUpdate()
+{
+    // The window went away mid-check (closing ends the event loop before the poll sees it): the
+    // wait ends here, and is logged as closing ends it.
+    if (isRunning())
+        abandon();
+}
 
 QString TOnlineUpdate::UpdateDirectory()
 {
@@ -95,6 +102,18 @@ bool TOnlineUpdate::AppendLog(const QString& logPath, const QString& text)
     QStringEncoder encoder(QStringEncoder::System);
     const QByteArray bytes = encoder.encode(line);
     return file.write(bytes) == bytes.size() && file.flush();
+}
+
+bool TOnlineUpdate::isDottedVersion(const QString& version)
+{
+    static const QRegularExpression dotted(QStringLiteral("^[0-9]+(\\.[0-9]+)*$"));
+    return dotted.match(version.trimmed()).hasMatch();
+}
+
+bool TOnlineUpdate::isSha256Hex(const QString& value)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{64}$"));
+    return hex.match(value.trimmed()).hasMatch();
 }
 
 int TOnlineUpdate::compareVersions(const QString& a, const QString& b)
@@ -135,6 +154,7 @@ void TOnlineUpdate::AcUpdateExecute()
         return;
     m_step = Step::Versions;
     Q_EMIT runningChanged(true);
+    Q_EMIT failureChanged(QString());
     CopyDataChannel::send(QStringLiteral("qx4100_TrayIcon"), QStringLiteral("Update"), TrayCommandTimeoutMs);
 
     m_dir = UpdateDirectory();
@@ -201,6 +221,17 @@ void TOnlineUpdate::versionsRead(int result)
         return;
     }
     log(QStringLiteral("Server Ver = %1  Client Ver = %2").arg(m_serverVersion, m_clientVersion));
+    // Only dotted numbers can be ordered: "beta" or "-1" would otherwise pass for a newer version.
+    // A checksum that is given must be one, or the check it asks for would silently not happen.
+    const bool versionValid = isDottedVersion(m_serverVersion);
+    if (!versionValid || (!m_setupSha256.trimmed().isEmpty() && !isSha256Hex(m_setupSha256))) {
+        log(versionValid ? QStringLiteral("服务端SHA256值无效，不进行更新")
+                         : QStringLiteral("服务端版本号无效，不进行更新"));
+        Messages::information(m_progress, ResStrs::text("U_ServerConfig_Error"));
+        Q_EMIT failureChanged(ResStrs::text("U_ServerConfig_Error"));
+        end();
+        return;
+    }
     if (compareVersions(m_serverVersion, m_clientVersion) <= 0) {
         Messages::information(m_progress, ResStrs::text("U_NewVersion"));
         log(QStringLiteral("未检测到新版本"));
@@ -219,8 +250,8 @@ void TOnlineUpdate::versionsRead(int result)
         m_progress->setValue(0);
         m_progress->show();
     }
-    m_download->start(QUrl(m_setupAddress), m_dir + kSetupProgram, 0, m_state.timings.updateStall,
-                      m_setupSha256);
+    m_download->start(QUrl(m_setupAddress), m_dir + kSetupProgram, m_maxSetupSize,
+                      m_state.timings.updateStall, m_setupSha256);
     m_poll->start(m_state.timings.updatePoll);
 }
 
@@ -228,28 +259,59 @@ void TOnlineUpdate::pollClosing()
 {
     if (!m_state.closing)
         return;
+    abandon();
+    end();
+}
+
+void TOnlineUpdate::abandon()
+{
     m_poll->stop();
     const Step step = m_step;
+    m_step = Step::Idle;
     m_download->abort();
     if (step == Step::Setup)
         log(QStringLiteral("失败更新，返回值 = %1").arg(qint32(UpdateDownload::StillActive)));
     else
         log(QStringLiteral("服务端版本更新失败"));
-    end();
+}
+
+QString TOnlineUpdate::failureReason(qint32 result) const
+{
+    switch (result) {
+    case UpdateDownload::BadAddress:
+        return ResStrs::text("U_Down_BadAddress");
+    case UpdateDownload::WriteFailed:
+        return ResStrs::text("U_Down_WriteFailed");
+    case UpdateDownload::TooLarge:
+        return ResStrs::format("U_Down_TooLarge", (m_maxSetupSize + 1024 * 1024 - 1) / (1024 * 1024));
+    case UpdateDownload::Empty:
+        return ResStrs::text("U_Down_Empty");
+    case UpdateDownload::ChecksumMismatch:
+        return ResStrs::text("U_Checksum_Error");
+    case UpdateDownload::Stalled:
+        return ResStrs::text("U_Down_Stalled");
+    case UpdateDownload::CutOff:
+        return ResStrs::text("U_Down_CutOff");
+    default:
+        break;
+    }
+    if (result <= UpdateDownload::NetworkErrorBase)
+        return ResStrs::text("U_Down_Network") + m_download->errorString();
+    return ResStrs::format("U_Down_Http", -qint64(result));
 }
 
 void TOnlineUpdate::setupDownloaded(qint32 result)
 {
     m_poll->stop();
-    if (result == UpdateDownload::ChecksumMismatch) {
-        log(QStringLiteral("安装程序SHA256校验失败，已删除"));
-        log(QStringLiteral("失败更新，返回值 = %1").arg(result));
-        Messages::information(m_progress, ResStrs::text("U_Checksum_Error"));
-        end();
-        return;
-    }
     if (result != UpdateDownload::Ok) {
+        // The reason goes to the log and onto the page; only a checksum failure also asks for
+        // attention in a box, since a file was fetched and then deleted.
+        const QString reason = failureReason(result);
+        log(reason);
         log(QStringLiteral("失败更新，返回值 = %1").arg(result));
+        Q_EMIT failureChanged(ResStrs::text("U_Down_Failed") + reason);
+        if (result == UpdateDownload::ChecksumMismatch)
+            Messages::information(m_progress, ResStrs::text("U_Checksum_Error"));
         end();
         return;
     }

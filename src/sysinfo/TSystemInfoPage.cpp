@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QTableWidget>
@@ -20,8 +21,8 @@ using namespace PageWidgets;
 
 TSystemInfoPage::TSystemInfoPage(TProgramState& state, QWidget* parent)
     : TPage(state, parent), m_list(PageWidgets::reportList(this, "LVSystemInfo", 150, 240)),
-      m_progress(new QProgressBar(this)), m_update(new TOnlineUpdate(state, m_progress, this)),
-      m_rowTimer(new QTimer(this))
+      m_progress(new QProgressBar(this)), m_updateStatus(new QLabel(this)),
+      m_update(new TOnlineUpdate(state, m_progress, this)), m_rowTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TabSheet6"));
 
@@ -39,6 +40,14 @@ TSystemInfoPage::TSystemInfoPage(TProgramState& state, QWidget* parent)
     connect(check, &QAction::triggered, m_update, &TOnlineUpdate::AcUpdateExecute);
     connect(m_update, &TOnlineUpdate::runningChanged, check,
             [check](bool running) { check->setEnabled(!running); });
+    // A failed check says why on the page itself; the log holds the same reason.
+    m_updateStatus->setObjectName(QStringLiteral("lblUpdateStatus"));
+    m_updateStatus->setWordWrap(true);
+    m_updateStatus->hide();
+    connect(m_update, &TOnlineUpdate::failureChanged, m_updateStatus, [this](const QString& reason) {
+        m_updateStatus->setText(reason);
+        m_updateStatus->setVisible(!reason.isEmpty());
+    });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_progress, 1);
@@ -48,6 +57,7 @@ TSystemInfoPage::TSystemInfoPage(TProgramState& state, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list, 1);
+    layout->addWidget(m_updateStatus);
     layout->addLayout(buttons);
 }
 

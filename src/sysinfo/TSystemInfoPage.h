@@ -3,6 +3,7 @@
 #include "SystemReport.h"
 #include "ui/TPage.h"
 
+class QLabel;
 class QProgressBar;
 class QTableWidget;
 class QTimer;
@@ -19,6 +20,8 @@ public:
 
     QTableWidget* list() const { return m_list; }
     QProgressBar* downloadProgress() const { return m_progress; }
+    // Why the last update check failed; hidden when it did not.
+    QLabel* updateStatus() const { return m_updateStatus; }
     TOnlineUpdate* update() const { return m_update; }
 
     // 1000 shows the CSP rows, 2000 the minidriver rows.
@@ -39,6 +42,7 @@ private:
 
     QTableWidget* m_list;
     QProgressBar* m_progress;
+    QLabel* m_updateStatus;
     TOnlineUpdate* m_update;
     QTimer* m_rowTimer;
     QList<SystemReport::Row> m_pendingRows;

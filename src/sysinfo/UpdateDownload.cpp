@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -11,6 +12,9 @@
 namespace {
 // Redirect chains longer than this fail instead of looping.
 constexpr int MaxRedirects = 10;
+// What the network side may hold before it stops reading: a server sending faster than the file
+// takes the data waits instead of filling memory.
+constexpr qint64 ReadBufferBytes = 256 * 1024;
 } // namespace
 
 UpdateDownload::UpdateDownload(QNetworkAccessManager& network, QObject* parent)
@@ -44,13 +48,17 @@ void UpdateDownload::start(const QUrl& url, const QString& target, qint64 maxByt
     m_maxBytes = maxBytes;
     m_received = 0;
     m_failure = Ok;
+    m_errorString.clear();
     m_sha256 = QByteArray::fromHex(sha256Hex.trimmed().toLatin1());
     m_hash.reset();
     if (!isDownloadAddress(url)) {
         QTimer::singleShot(0, this, [this] { Q_EMIT finished(BadAddress); });
         return;
     }
-    // The data is written under a temporary name and only committed when it is complete.
+    // The data is written under a temporary name and only committed when it is complete. A link in
+    // the target's place goes first: the save would otherwise write wherever it points.
+    if (QFileInfo(target).isSymLink())
+        QFile::remove(target);
     m_file = std::make_unique<QSaveFile>(target);
     if (!m_file->open(QIODevice::WriteOnly)) {
         m_file.reset();
@@ -65,6 +73,17 @@ void UpdateDownload::start(const QUrl& url, const QString& target, qint64 maxByt
     m_reply = m_network.get(request);
     m_stallTimer->setInterval(stallMs);
     m_stallTimer->start();
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
+        // Set once the response has begun: the network thread ignores a limit set before it has
+        // a reply of its own to hold back.
+        m_reply->setReadBufferSize(ReadBufferBytes);
+        // A declared length past the limit fails before its first byte is read.
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (m_maxBytes > 0 && length.isValid() && length.toLongLong() > m_maxBytes && m_failure == Ok) {
+            m_failure = TooLarge;
+            m_reply->abort();
+        }
+    });
     connect(m_reply, &QNetworkReply::readyRead, this, &UpdateDownload::onReadyRead);
     connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64 total) {
         m_stallTimer->start();
@@ -76,17 +95,22 @@ void UpdateDownload::start(const QUrl& url, const QString& target, qint64 maxByt
 void UpdateDownload::onReadyRead()
 {
     m_stallTimer->start();
-    const QByteArray chunk = m_reply->readAll();
-    m_received += chunk.size();
-    if (m_maxBytes > 0 && m_received > m_maxBytes) {
-        m_failure = TooLarge;
-        m_reply->abort();
-        return;
-    }
-    m_hash.addData(chunk);
-    if (m_file->write(chunk) != chunk.size()) {
-        m_failure = WriteFailed;
-        m_reply->abort();
+    while (m_failure == Ok && m_reply->bytesAvailable() > 0) {
+        // Never more than one byte past the limit is taken, whatever the network side holds.
+        const qint64 room = m_maxBytes > 0 ? m_maxBytes - m_received + 1 : ReadBufferBytes;
+        const QByteArray chunk = m_reply->read(qMin(room, ReadBufferBytes));
+        m_received += chunk.size();
+        if (m_maxBytes > 0 && m_received > m_maxBytes) {
+            m_failure = TooLarge;
+            m_reply->abort();
+            return;
+        }
+        m_hash.addData(chunk);
+        if (m_file->write(chunk) != chunk.size()) {
+            m_failure = WriteFailed;
+            m_reply->abort();
+            return;
+        }
     }
 }
 
@@ -101,9 +125,10 @@ void UpdateDownload::onFinished()
     qint32 result = m_failure;
     if (result == Ok && status >= 400)
         result = -status;
-    else if (result == Ok && reply->error() != QNetworkReply::NoError)
+    else if (result == Ok && reply->error() != QNetworkReply::NoError) {
         result = NetworkErrorBase - qint32(reply->error());
-    else if (result == Ok && length.isValid() && length.toLongLong() != m_received)
+        m_errorString = reply->errorString();
+    } else if (result == Ok && length.isValid() && length.toLongLong() != m_received)
         result = CutOff;
     else if (result == Ok && m_maxBytes > 0 && length.isValid() && length.toLongLong() > m_maxBytes)
         result = TooLarge;

@@ -43,12 +43,15 @@ public:
     UpdateDownload(QNetworkAccessManager& network, QObject* parent = nullptr);
     ~UpdateDownload() override;
 
-    // `maxBytes` 0 means no limit; `sha256Hex` empty means no check.
+    // `maxBytes` 0 means no limit; more is never read, and a larger declared length fails at once.
+    // The data goes to the file as it arrives. `sha256Hex` empty means no check.
     void start(const QUrl& url, const QString& target, qint64 maxBytes, int stallMs,
                const QString& sha256Hex = {});
     // Stops a running download; the temporary file is removed and finished() is not emitted.
     void abort();
     bool isRunning() const { return m_reply != nullptr; }
+    // The network's own words for the last NetworkErrorBase result; empty otherwise.
+    QString errorString() const { return m_errorString; }
 
     static bool isDownloadAddress(const QUrl& url);
 
@@ -67,6 +70,7 @@ private:
     std::unique_ptr<QSaveFile> m_file;
     QTimer* m_stallTimer;
     QString m_target;
+    QString m_errorString;
     QByteArray m_sha256;
     QCryptographicHash m_hash;
     qint64 m_maxBytes = 0;
