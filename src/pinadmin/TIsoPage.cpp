@@ -1,5 +1,7 @@
 #include "TIsoPage.h"
 
+#include "TIsoImage.h"
+
 #include "i18n/ResStrs.h"
 #include "platform/ActionUpdater.h"
 #include "platform/DialogService.h"
@@ -11,8 +13,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -127,15 +127,18 @@ void TIsoPage::downIso()
         Messages::information(owner, ResStrs::text("ISO_NotSupported"));
         return;
     }
-    const QString path = throughCodePage(m_edtPath->text());
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir()) {
+    auto image = std::make_unique<TIsoImage>();
+    switch (image->open(throughCodePage(m_edtPath->text()))) {
+    case TIsoImage::OpenResult::Opened:
+        break;
+    case TIsoImage::OpenResult::Missing:
         Messages::information(owner, ResStrs::text("ISOFile_error"));
         return;
-    }
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly)) {
-        Messages::information(owner, ResStrs::text("ISo_Down_No") + QLatin1Char('(') + file->errorString() +
+    case TIsoImage::OpenResult::NotAFile:
+        Messages::information(owner, ResStrs::text("ISOFile_NotFile"));
+        return;
+    case TIsoImage::OpenResult::CannotOpen:
+        Messages::information(owner, ResStrs::text("ISo_Down_No") + QLatin1Char('(') + image->errorString() +
                                          QLatin1Char(')'));
         return;
     }
@@ -155,7 +158,7 @@ void TIsoPage::downIso()
 
     m_slot = slot;
     m_startSector = 0;
-    const qint64 size = file->size();
+    const qint64 size = image->size();
     m_pbIso->setRange(0, int(qMin<qint64>(size / 1024, INT_MAX)));
     m_pbIso->setValue(0);
     // An image larger than the partition is refused before any sector is written: a write of no
@@ -166,7 +169,7 @@ void TIsoPage::downIso()
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_file = std::move(file);
+    m_image = std::move(image);
     const quint32 probe = CerMgrApis::WriteSectors(slot, qint32(sectors), 0, QByteArray());
     if (probe != 0) {
         finish(probe);
@@ -179,13 +182,18 @@ void TIsoPage::downIso()
 bool TIsoPage::readChunk()
 {
     m_chunk = QByteArray(ChunkSize, '\0');
-    const qint64 got = m_file->read(m_chunk.data(), ChunkSize);
-    if (got < 0) {
-        finish(TokenStatus::BadArgument);
-        return false;
-    }
-    if (got == 0) {
+    qint64 got = 0;
+    switch (m_image->read(m_chunk.data(), ChunkSize, &got)) {
+    case TIsoImage::ReadResult::Data:
+        break;
+    case TIsoImage::ReadResult::End:
         finish(0);
+        return false;
+    case TIsoImage::ReadResult::Shrunk:
+        finish(TokenStatus::BadArgument, ResStrs::text("ISOFile_Changed"));
+        return false;
+    case TIsoImage::ReadResult::Failed:
+        finish(TokenStatus::BadArgument);
         return false;
     }
     m_chunkSectors = qint32(got < ChunkSize ? (got / SectorBytes + 1) : ChunkSize / SectorBytes);
@@ -207,27 +215,30 @@ void TIsoPage::writeChunk()
         m_pause->start(m_state.timings.isoChunkPause);
 }
 
-void TIsoPage::finish(quint32 status)
+void TIsoPage::finish(quint32 status, const QString& reason)
 {
     m_pause->stop();
     const bool hadCursor = writing();
-    m_file.reset();
+    m_image.reset();
     m_chunk.clear();
     if (hadCursor)
         QApplication::restoreOverrideCursor();
     if (status == 0)
         m_doneWait->start(m_state.timings.isoDoneWait);
     else
-        report(status);
+        report(status, reason);
 }
 
-void TIsoPage::report(quint32 status)
+void TIsoPage::report(quint32 status, const QString& reason)
 {
     QWidget* owner = window();
     if (status == 0)
         Messages::information(owner, ResStrs::text("ISO_Down_Yes"));
     else if (status == TokenStatus::NotSupported)
         Messages::information(owner, ResStrs::text("ISO_NotSupported"));
+    else if (!reason.isEmpty())
+        Messages::information(owner,
+                              ResStrs::text("ISo_Down_No") + QLatin1Char('(') + reason + QLatin1Char(')'));
     else
         Messages::information(
             owner, QStringLiteral("%1(ErrorCode = 0x%2)").arg(ResStrs::text("ISo_Down_No"), hex8(status)));

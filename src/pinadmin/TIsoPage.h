@@ -8,10 +8,10 @@
 
 class QAction;
 class QLabel;
-class QFile;
 class QLineEdit;
 class QProgressBar;
 class QTimer;
+class TIsoImage;
 struct TProgramState;
 
 // Write an ISO image into the token's CD-ROM partition, one chunk of up to 32 sectors after each
@@ -27,7 +27,7 @@ public:
     ~TIsoPage() override;
 
     QAction* downIsoAction() const { return m_downIso; }
-    bool writing() const { return m_file != nullptr; }
+    bool writing() const { return m_image != nullptr; }
     // Sectors an image of `fileSize` bytes takes: whole chunks, then the last part rounded down to
     // sectors plus one more, so a last part already on a sector boundary still gets a zero sector.
     static qint64 sectorsFor(qint64 fileSize);
@@ -43,8 +43,9 @@ Q_SIGNALS:
 private:
     bool readChunk();
     void writeChunk();
-    void finish(quint32 status);
-    void report(quint32 status);
+    // A non-empty `reason` is shown in place of the status code.
+    void finish(quint32 status, const QString& reason = {});
+    void report(quint32 status, const QString& reason = {});
     void browse();
 
     QLineEdit* m_edtUPIN;
@@ -54,7 +55,7 @@ private:
     QLabel* m_hint;
     QTimer* m_pause;
     QTimer* m_doneWait;
-    std::unique_ptr<QFile> m_file;
+    std::unique_ptr<TIsoImage> m_image;
     QByteArray m_chunk;
     qint32 m_chunkSectors = 0;
     qint32 m_startSector = 0;

@@ -1,6 +1,7 @@
 #include "SettingsFile.h"
 
 #include "i18n/ResStrs.h"
+#include "platform/TRegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -203,10 +204,9 @@ bool parse(const QByteArray& fileContent, TConfigInfo& config)
 
 bool read(const QString& path, TConfigInfo& config)
 {
-    QFile file(path);
-    if (!file.exists())
-        return false;
-    if (file.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
+    // Only a regular file: a FIFO or device named MgrConfig.ini must not hold up the start.
+    QFile file;
+    if (TRegularFile::open(file, path) != TRegularFile::Result::Opened || file.size() > MaxFileSize)
         return false;
     const QByteArray content = file.read(MaxFileSize + 1);
     if (content.size() > MaxFileSize)

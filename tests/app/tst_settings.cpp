@@ -10,6 +10,8 @@
 #include <QStringEncoder>
 #include <QTest>
 
+#include <sys/stat.h>
+
 Q_DECLARE_METATYPE(TConfigInfo)
 
 namespace {
@@ -241,11 +243,27 @@ private Q_SLOTS:
         QCOMPARE(SettingsFile::readLanguageId(path), 0);
     }
 
-    void folderInPlaceOfTheFileFails()
+    // Nothing but a regular file is read; a FIFO must not hold up the start waiting for a writer.
+    void notAFileInPlaceOfTheFileFails_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("link to /dev/zero") << "device";
+    }
+    void notAFileInPlaceOfTheFileFails()
+    {
+        QFETCH(QString, kind);
         TestEnv env;
         const QString path = env.settingsDir() + QLatin1String(SettingsFile::FileName);
-        QVERIFY(QDir().mkpath(path));
+        QVERIFY(QDir().mkpath(env.settingsDir()));
+        if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        QCOMPARE(SettingsFile::readLanguageId(path), 0);
         TConfigInfo c;
         QVERIFY(!SettingsFile::read(path, c));
         compareConfig(c, TConfigInfo());

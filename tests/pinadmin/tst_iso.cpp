@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 const QString kPin = QString::fromLatin1(TokenFixture::UserPin);
@@ -41,6 +42,7 @@ private Q_SLOTS:
     void refusedBeforeTheToken_data();
     void refusedBeforeTheToken();
     void tokenPulledOutMidWrite();
+    void imageShrinksMidWrite();
     void browseOffersIsoFiles();
 
 private:
@@ -178,13 +180,19 @@ void TstIso::imageReachesThePartition()
 
 void TstIso::refusedBeforeTheToken_data()
 {
-    QTest::addColumn<QString>("path"); // "folder", "missing" or "image"
+    QTest::addColumn<QString>("path"); // "folder", "missing", "fifo", "image" or an absolute path
     QTest::addColumn<QString>("pin");
     QTest::addColumn<int>("userTries");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("triesAfter");
     QTest::newRow("missing file") << "missing" << kPin << 10 << "ISO文件不存在" << 10;
     QTest::newRow("a folder") << "folder" << kPin << 10 << "ISO文件不存在" << 10;
+    // Opened without blocking and refused: a FIFO would hang the window, and a device of size 0
+    // would fill the whole partition.
+    const QString notAFile = QStringLiteral("所选的ISO文件不是普通文件");
+    QTest::newRow("a FIFO") << "fifo" << kPin << 10 << notAFile << 10;
+    QTest::newRow("/dev/zero") << "/dev/zero" << kPin << 10 << notAFile << 10;
+    QTest::newRow("/dev/urandom") << "/dev/urandom" << kPin << 10 << notAFile << 10;
     QTest::newRow("user PIN locked") << "image" << kPin << 0 << "USBKey已锁死" << 0;
     QTest::newRow("wrong user PIN, no count") << "image"
                                               << "00000000" << 5 << "用户PIN码不正确" << 4;
@@ -202,9 +210,13 @@ void TstIso::refusedBeforeTheToken()
     t.userPin.triesLeft = userTries;
     showPage(t);
     QVERIFY(!makeImage(4096).isEmpty());
-    const QString target = path == QLatin1String("image")    ? m_image
-                           : path == QLatin1String("folder") ? m_env->path(QString())
-                                                             : m_env->path(QStringLiteral("none.iso"));
+    const QString fifo = m_env->path(QStringLiteral("fifo.iso"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString target = path == QLatin1String("image")      ? m_image
+                           : path == QLatin1String("folder")   ? m_env->path(QString())
+                           : path == QLatin1String("fifo")     ? fifo
+                           : path.startsWith(QLatin1Char('/')) ? path
+                                                               : m_env->path(QStringLiteral("none.iso"));
     start(target, pin);
     QCOMPARE(m_dialogs->texts(), QStringList{message});
     QVERIFY(!m_page->writing());
@@ -239,6 +251,28 @@ void TstIso::tokenPulledOutMidWrite()
     QCOMPARE(m_dialogs->texts(), QStringList{failed(0x0A000023)});
     QCOMPARE(progress->value(), 64);
     QVERIFY(!m_page->writing());
+}
+
+void TstIso::imageShrinksMidWrite()
+{
+    VToken t = TokenFixture::token(0);
+    t.cdromSectors = 256;
+    showPage(t);
+    QVERIFY(!makeImage(4 * 65536).isEmpty());
+    // Once the first chunk is in, the image loses most of its second one.
+    auto* progress = m_page->findChild<QProgressBar*>(QStringLiteral("PBISO"));
+    connect(progress, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value == 64)
+            QFile::resize(m_image, 65536 + 100);
+    });
+    QSignalSpy finished(m_page.get(), &TIsoPage::finished);
+    start(m_image);
+    QX_TRY_COMPARE(finished.size(), 1);
+    QVERIFY(finished.first().first().toUInt() != 0);
+    QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("下载失败(ISO文件在写入过程中变短了)")});
+    QCOMPARE(progress->value(), 64);
+    QVERIFY(!m_page->writing());
+    QCOMPARE(m_state->loginState[0], 1);
 }
 
 void TstIso::browseOffersIsoFiles()
