@@ -95,15 +95,6 @@ bool TInitDefaults::read(const QString& path)
 bool TInitDefaults::write(const QString& path) const
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    constexpr auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    // Made owner-only before anything is written into it: the rewrite keeps the permissions.
-    if (!QFileInfo::exists(path)) {
-        QFile create(path);
-        if (!create.open(QIODevice::WriteOnly))
-            return false;
-    }
-    if (!QFile::setPermissions(path, ownerOnly))
-        return false;
     auto n = [](qint32 v) { return QString::number(v); };
     const QList<std::pair<QString, QString>> values = {
         {QStringLiteral("LabelName"), LabelName},
@@ -123,10 +114,9 @@ bool TInitDefaults::write(const QString& path) const
         {QStringLiteral("F_UserRetryTimes"), n(F_UserRetryTimes)},
         {QStringLiteral("F_UserLevel"), n(F_UserLevel)},
     };
+    // Saved owner-only through a temporary file in the folder itself, never through a link.
     TIniFile ini(path);
-    const bool written = ini.writeStrings(kSection, values);
-    QFile::setPermissions(path, ownerOnly);
-    return written;
+    return ini.writeStrings(kSection, values);
 }
 
 QByteArray TInitDefaults::formatRecord() const

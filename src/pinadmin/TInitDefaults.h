@@ -38,8 +38,9 @@ struct TInitDefaults
     // False, leaving the record as it was, when the file is missing or cannot be read. Missing or
     // non-numeric keys take the defaults above.
     bool read(const QString& path);
-    // Writes all sixteen keys in record order. The file holds PINs, so it is made readable by its
-    // owner only, an existing one included.
+    // Writes all sixteen keys in record order. The file holds PINs: it is saved readable by its
+    // owner only, through a temporary file renamed in its own folder (a link there is replaced,
+    // its target never touched). False when the file could not be saved.
     bool write(const QString& path) const;
 
     // The 166-byte parameter record of the token's format call: zero-filled, each text in front of

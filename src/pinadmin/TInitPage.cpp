@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -263,7 +264,8 @@ void TInitPage::initialize()
         return;
     }
 
-    d.write(TInitDefaults::writePath());
+    const QString defaultsPath = TInitDefaults::writePath();
+    const bool defaultsSaved = d.write(defaultsPath);
     if (skf) {
         skf->LoadFingerDevices();
         uint32_t retries = 0;
@@ -274,5 +276,9 @@ void TInitPage::initialize()
                         uint32_t(spin("edtInit_SOPINLeve")->value()));
     }
     Q_EMIT initialized();
-    Messages::information(owner, ResStrs::text("Change_Yes"));
+    // The token is done either way; a defaults file left as it was must not pass for success.
+    Messages::information(owner, defaultsSaved
+                                     ? ResStrs::text("Change_Yes")
+                                     : ResStrs::text("Admin_InitDefaults_Error") + QLatin1Char(' ') +
+                                           QDir::toNativeSeparators(defaultsPath));
 }

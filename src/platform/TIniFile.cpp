@@ -1,10 +1,15 @@
 #include "TIniFile.h"
 
+#include "TRegularFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -149,6 +154,25 @@ void setValueLine(QStringList& lines, const QString& sectionName, const QString&
     lines.append(line);
 }
 
+// Writes a temporary file in the target's own folder and renames it over the target name. A rename
+// replaces whatever has that name, a symbolic link included, so a link's target is never written,
+// made or chmod-ed. The new file is readable by its owner only (some of these files hold PINs).
+bool saveReplacing(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    QTemporaryFile out(info.absolutePath() + QLatin1Char('/') + info.fileName() + QLatin1String(".XXXXXX"));
+    if (!out.open())
+        return false;
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (out.write(bytes) != bytes.size() || !out.flush() || ::fsync(out.handle()) != 0)
+        return false;
+    if (std::rename(QFile::encodeName(out.fileName()).constData(),
+                    QFile::encodeName(info.absoluteFilePath()).constData()) != 0)
+        return false;
+    out.setAutoRemove(false);
+    return true;
+}
+
 } // namespace
 
 TIniFile::TIniFile(const QString& path) : m_path(path)
@@ -171,11 +195,11 @@ void TIniFile::reload()
         return;
     m_exists = true;
     QFile file(m_path);
-    if (!info.isFile() || info.size() > MaxFileSize || !file.open(QIODevice::ReadOnly)) {
+    if (TRegularFile::open(file, m_path) != TRegularFile::Result::Opened || file.size() > MaxFileSize) {
         m_readable = false;
         return;
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(MaxFileSize + 1);
     if (bytes.size() > MaxFileSize) { // grew after the size check
         m_readable = false;
         return;
@@ -341,9 +365,20 @@ bool TIniFile::writeStrings(const QString& section, const QList<std::pair<QStrin
             return false;
     }
 
-    reload();
-    if (!m_readable)
-        return false;
+    // A link in the file's place is replaced, never followed: its target is neither read nor written.
+    if (QFileInfo(m_path).isSymLink()) {
+        m_exists = false;
+        m_readable = true;
+        m_encoding = Encoding::System;
+        m_eol = QStringLiteral("\r\n");
+        m_lines.clear();
+        m_endsWithEol = true;
+        m_sections.clear();
+    } else {
+        reload();
+        if (!m_readable)
+            return false;
+    }
 
     QStringList lines = m_lines;
     for (const auto& [key, value] : values)
@@ -370,8 +405,7 @@ bool TIniFile::writeStrings(const QString& section, const QList<std::pair<QStrin
         bytes = encoder.encode(text);
     }
 
-    QSaveFile out(m_path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+    if (!saveReplacing(m_path, bytes))
         return false;
 
     m_exists = true;

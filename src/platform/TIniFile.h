@@ -53,6 +53,8 @@ public:
     // Values that need it are quoted so that they read back unchanged. Returns false, writing
     // nothing, for names or values that cannot be stored in the format (line breaks, '=' in a key,
     // ']' in a section name, empty names) and when the file cannot be read or written.
+    // The file is saved through a temporary file renamed over its name, owner-only; a symbolic link
+    // in its place is replaced by the file, never written through.
     bool writeString(const QString& section, const QString& key, const QString& value);
     // Several values of one section in a single save (each save is synced to disk), in list order.
     bool writeStrings(const QString& section, const QList<std::pair<QString, QString>>& values);

@@ -5,9 +5,12 @@
 #include "TestWait.h"
 #include "pinadmin/TInitDefaults.h"
 #include "pinadmin/TInitPage.h"
+#include "platform/TIniFile.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStringEncoder>
@@ -38,6 +41,8 @@ private Q_SLOTS:
     void checksBeforeTheToken();
     void initializeAnInitializedToken();
     void initializeANewTokenAsksNothing();
+    void defaultsFileInTheWay_data();
+    void defaultsFileInTheWay();
     void soPinDialog_data();
     void soPinDialog();
 
@@ -289,6 +294,75 @@ void TstInit::initializeANewTokenAsksNothing()
     QVERIFY(ConnectedToken::stored(t).initialized);
     QVERIFY(VToken::checkPin(ConnectedToken::stored(t).soPin, "qzrbn"));
     QCOMPARE(QFile::permissions(defaultsPath()) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
+}
+
+void TstInit::defaultsFileInTheWay_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("saved");
+    // Defaults that cannot be saved are reported, not passed off as success.
+    QTest::newRow("too large to rewrite") << "large" << false;
+    QTest::newRow("a folder") << "folder" << false;
+    // A link in its place is replaced by the file; what it points to is neither written nor made.
+    QTest::newRow("link to another file") << "link" << true;
+    QTest::newRow("dangling link") << "dangling" << true;
+}
+
+void TstInit::defaultsFileInTheWay()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, saved);
+    VToken t = TokenFixture::token(0);
+    t.initialized = false;
+    showPage(t);
+    const QString elsewhere = m_env->path(QStringLiteral("elsewhere.txt"));
+    const QByteArray keep = "not the defaults\n";
+    if (kind == QLatin1String("large")) {
+        QFile big(defaultsPath());
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(TIniFile::MaxFileSize + 1));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(defaultsPath()));
+    } else {
+        if (kind == QLatin1String("link")) {
+            QFile other(elsewhere);
+            QVERIFY(other.open(QIODevice::WriteOnly) && other.write(keep) == keep.size());
+            other.close();
+            QVERIFY(QFile::setPermissions(elsewhere, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        }
+        QVERIFY(QFile::link(elsewhere, defaultsPath()));
+    }
+    const QFileDevice::Permissions elsewherePermissions = QFile::permissions(elsewhere);
+
+    m_page->initAction()->trigger();
+
+    QVERIFY(ConnectedToken::stored(t).initialized);
+    if (!saved) {
+        QCOMPARE(m_dialogs->texts(),
+                 QStringList{QStringLiteral("USBKey已初始化，但无法保存初始化默认值： ") + defaultsPath()});
+        QVERIFY(kind != QLatin1String("large") ||
+                QFileInfo(defaultsPath()).size() == TIniFile::MaxFileSize + 1);
+        return;
+    }
+    QCOMPARE(m_dialogs->texts(), QStringList{kDone});
+    const QFileInfo written(defaultsPath());
+    QVERIFY(!written.isSymLink() && written.isFile());
+    QCOMPARE(written.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    TInitDefaults back;
+    QVERIFY(back.read(defaultsPath()));
+    QCOMPARE(back.default_sopin, QStringLiteral("qzrbn"));
+    if (kind == QLatin1String("link")) {
+        QFile other(elsewhere);
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), keep);
+        QCOMPARE(QFile::permissions(elsewhere), elsewherePermissions);
+    } else {
+        QVERIFY(!QFileInfo::exists(elsewhere));
+    }
+    // No temporary file is left beside it.
+    QCOMPARE(QDir(m_env->appDir()).entryList({QStringLiteral("Initconfig.ini*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("Initconfig.ini")});
 }
 
 void TstInit::soPinDialog_data()
