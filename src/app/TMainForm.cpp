@@ -161,6 +161,9 @@ void TMainForm::buildFrame()
     m_tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tv->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tv->setIconSize(QSize(16, 16));
+    // Narrower steps than the style's: the administration subtree goes four levels deep in a fixed
+    // width, and its labels must still show whole.
+    m_tv->setIndentation(14);
     // Hot tracking: the node under the mouse is highlighted.
     m_tv->setMouseTracking(true);
     m_tv->viewport()->setAttribute(Qt::WA_Hover);

@@ -28,7 +28,7 @@ namespace {
 
 // Left edges of the finger buttons, finger 1 to 10: five over the left hand, five over the right.
 constexpr int kFingerLeft[10] = {14, 49, 82, 116, 155, 220, 256, 292, 326, 360};
-constexpr int kFingerTop = 26;
+constexpr int kFingerTop = 21;
 
 QString picturePath(const char* name)
 {
@@ -57,9 +57,11 @@ TFingerPage::TFingerPage(TProgramState& state, QWidget* parent)
 
     auto* tab = new QWidget;
     tab->setObjectName(QStringLiteral("TabSheet16"));
-    tab->setMinimumSize(430, 282);
+    // The picture, the finger buttons over it and the hint below fill the tab; the tab and the button
+    // row below it must fit the fixed window's page in every language.
+    tab->setMinimumSize(430, 276);
     m_imghand = label(tab, "Imghand");
-    m_imghand->setGeometry(16, 9, 392, 253);
+    m_imghand->setGeometry(16, 4, 392, 253);
     m_imghand->setPixmap(m_hand);
 
     // One handler serves all ten buttons; each carries its finger number as its tag.
@@ -80,7 +82,7 @@ TFingerPage::TFingerPage(TProgramState& state, QWidget* parent)
     QPalette palette = m_info->palette();
     palette.setColor(QPalette::WindowText, Qt::blue);
     m_info->setPalette(palette);
-    m_info->setGeometry(16, 264, 400, 18);
+    m_info->setGeometry(16, 258, 400, 18);
     m_pcFinger->addTab(tab, QString());
 
     m_test = action(this, "AcFingerTest");
@@ -96,9 +98,12 @@ TFingerPage::TFingerPage(TProgramState& state, QWidget* parent)
     connect(m_delete, &QAction::triggered, this, &TFingerPage::AcFingerDel);
 
     auto* layout = new QVBoxLayout(this);
-    // The picture of the hands takes nearly the whole page height.
+    // The picture of the hands takes nearly the whole page height; the buttons keep clear of the
+    // window's edges.
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
     layout->addWidget(m_pcFinger, 1);
+    buttons->setContentsMargins(0, 0, 4, 4);
     layout->addLayout(buttons);
 }
 

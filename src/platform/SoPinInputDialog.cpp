@@ -30,9 +30,16 @@ SoPinInputDialog::SoPinInputDialog(QWidget* owner, const QString& caption, const
     auto* label = new QLabel(prompt, this);
     label->setObjectName(QStringLiteral("Prompt"));
     label->setWordWrap(true);
-    label->setMaximumWidth(mulDiv(164, x, 4));
+    const int maxWidth = mulDiv(164, x, 4);
+    label->setMaximumWidth(maxWidth);
     label->move(mulDiv(8, x, 4), mulDiv(8, y, 8));
-    label->adjustSize();
+    // As wide as the prompt needs, up to the limit: a wrapping label left to size itself breaks even
+    // a short prompt ("SO / PIN:"). The spare pixels absorb fractional glyph advances.
+    int needed = 0;
+    for (const QString& line : prompt.split(QLatin1Char('\n')))
+        needed = qMax(needed, label->fontMetrics().horizontalAdvance(line));
+    const int width = qMin(maxWidth, needed + 2 * label->margin() + 2);
+    label->resize(width, label->heightForWidth(width));
 
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("Edit"));

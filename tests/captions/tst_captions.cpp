@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "app/AdminTreeNodes.h"
 #include "app/TAboutPage.h"
 #include "app/TKeyInfoPage.h"
 #include "app/TMainForm.h"
@@ -16,8 +17,11 @@
 #include "pinadmin/TSoPinPage.h"
 #include "pinadmin/TUnlockPage.h"
 #include "pinadmin/TUserPinPage.h"
+#include "platform/SoPinInputDialog.h"
 #include "sysinfo/TSystemInfoPage.h"
+#include "ui/TElidedToolTips.h"
 #include "ui/TProgramState.h"
+#include "ui/TStartOptions.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -29,6 +33,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -123,6 +128,35 @@ QStringList cutCaptions(QWidget* root)
         if (w->toolTip().remove(QLatin1Char('&')) != QString(text).remove(QLatin1Char('&')))
             cut << w->objectName() + QLatin1Char('=') + text;
     }
+    return cut;
+}
+
+// Visible labels and buttons of a page that reach past the page control's area, or touch its edge
+// (a button row drawn against the window's border reads as cut off).
+QStringList clippedControls(QWidget* page)
+{
+    QStringList clipped;
+    QWidget* area = page->parentWidget();
+    const QRect inside = area->rect().adjusted(1, 1, -1, -1);
+    for (QWidget* w : page->findChildren<QWidget*>()) {
+        if (!w->isVisible() || !(qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)))
+            continue;
+        const QRect at(w->mapTo(area, QPoint(0, 0)), w->size());
+        if (!inside.contains(at))
+            clipped << w->objectName() + QStringLiteral(" at the page's edge");
+    }
+    return clipped;
+}
+
+// Navigation nodes under `item` whose text the tree cuts short.
+QStringList cutNodes(QTreeWidget* tree, QTreeWidgetItem* item)
+{
+    QStringList cut;
+    const QModelIndex index = tree->indexFromItem(item);
+    if (index.isValid() && !TElidedToolTips::cutText(tree, index).isEmpty())
+        cut << QStringLiteral("tv=") + item->text(0);
+    for (int i = 0; i < item->childCount(); ++i)
+        cut << cutNodes(tree, item->child(i));
     return cut;
 }
 
@@ -357,7 +391,10 @@ private Q_SLOTS:
         QFETCH(QString, language);
         TestEnv env;
         ResStrs::load(env.appDir() + "Languages/" + language);
-        TMainForm form;
+        // Administrator mode: its tree nodes and actions are shown as well.
+        TStartOptions options;
+        options.admin = true;
+        TMainForm form(options);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         auto* pages = form.findChild<QStackedWidget*>(QStringLiteral("RPC"));
@@ -374,10 +411,36 @@ private Q_SLOTS:
                 }
             }
             QCoreApplication::processEvents();
-            cut << cutCaptions(page);
+            cut << cutCaptions(page) << clippedControls(page);
         }
+        // The deepest nodes are the administration subtree's, four levels below the root.
+        auto* tree = form.findChild<QTreeWidget*>(QStringLiteral("tv"));
+        auto* token = new QTreeWidgetItem(tree->topLevelItem(0), QStringList(QStringLiteral("QX4100")));
+        AdminTreeNodes::addTo(token);
+        tree->expandAll();
+        QCoreApplication::processEvents();
+        cut << cutNodes(tree, tree->topLevelItem(0));
         cut.removeDuplicates();
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+    }
+
+    // The SO PIN prompt wraps only when it needs more than the dialog's room for it.
+    void soPinPromptKeepsToOneLine_data() { captionsFitOrShowWhole_data(); }
+    void soPinPromptKeepsToOneLine()
+    {
+        QFETCH(QString, language);
+        TestEnv env;
+        ResStrs::load(env.appDir() + "Languages/" + language);
+        const QString prompt = ResStrs::text("K_InputSOPIN") + QLatin1Char(':');
+        SoPinInputDialog dialog(nullptr, ResStrs::text("K_Verify"), prompt, QString(),
+                                ResStrs::text("C_Btn_Confirm"), ResStrs::text("C_Btn_Cancel"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* label = dialog.findChild<QLabel*>(QStringLiteral("Prompt"));
+        QCOMPARE(label->text(), prompt);
+        QVERIFY(label->fontMetrics().horizontalAdvance(prompt) <= label->maximumWidth());
+        QVERIFY2(label->height() < 2 * label->fontMetrics().lineSpacing(), qPrintable(prompt));
+        QVERIFY(dialog.rect().contains(label->geometry()));
     }
 
     void pictures_data()
