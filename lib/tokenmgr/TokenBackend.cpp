@@ -47,6 +47,11 @@ std::unique_ptr<TokenBackend> TokenBackend::forModule(const QByteArray& module)
     return std::make_unique<Pkcs11Backend>(std::move(m));
 }
 
+quint32 TokenBackend::unlockResponse(const QByteArray&, const QByteArray&, QByteArray*)
+{
+    return TM_ERR_NOT_SUPPORTED;
+}
+
 QByteArray TokenBackend::readFile(const QByteArray& path, quint32* status)
 {
     // Only a regular file: a device never ends and a pipe may never open.

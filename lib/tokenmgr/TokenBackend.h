@@ -56,6 +56,9 @@ public:
     virtual quint32 resetUserPin(int slot, const QByteArray& soPin, const QByteArray& userPin) = 0;
     virtual quint32 challenge(int slot, QByteArray* out) = 0;
     virtual quint32 remoteUnlock(int slot, const QByteArray& response) = 0;
+    // The response an administrator computes for a token's challenge, by serial; only a backend that
+    // keeps the tokens' unlock keys can.
+    virtual quint32 unlockResponse(const QByteArray& serial, const QByteArray& challenge, QByteArray* out);
 
     // Containers, certificates and keys
     virtual quint32 containerNames(int slot, QList<QByteArray>* out) = 0;

@@ -49,7 +49,7 @@ typedef uint32_t tm_status;
 #define TM_ERR_NOT_INITIALIZED 0x0A000105u  /* the token has not been initialized */
 #define TM_ERR_NO_SENSOR 0x0A000106u        /* empty PIN on a token without a fingerprint sensor */
 #define TM_ERR_SO_NOT_LOGGED_IN 0x0A000107u /* formatting an initialized token needs token_login_so first */
-#define TM_ERR_NOT_FOUND 0x0A000108u        /* no such container, certificate or key */
+#define TM_ERR_NOT_FOUND 0x0A000108u        /* no such container, certificate, key or virtual token */
 #define TM_ERR_EXISTS 0x0A000109u           /* the container or the certificate is already there */
 #define TM_ERR_NAME 0x0A00010Au             /* empty or over-long container name */
 #define TM_ERR_FILE_OPEN 0x0A000110u        /* the file cannot be read */
@@ -82,8 +82,9 @@ typedef uint32_t tm_status;
 #define TM_SECTOR_SIZE 2048       /* token_write_sectors */
 #define TM_CHALLENGE_SIZE 32      /* token_get_challenge: buffer; the challenge fills its first 8 bytes */
 #define TM_CHALLENGE_BYTES 8
-#define TM_RESPONSE_MAX 64    /* token_remote_unlock_upin: longest response */
-#define TM_CERT_TEXT_SIZE 257 /* certificate texts: narrow bytes or UTF-16 units */
+#define TM_RESPONSE_MAX 64         /* token_remote_unlock_upin: longest response */
+#define TM_UNLOCK_RESPONSE_BYTES 8 /* token_unlock_response: the response it writes */
+#define TM_CERT_TEXT_SIZE 257      /* certificate texts: narrow bytes or UTF-16 units */
 #define TM_MAX_SLOTS 32
 
 /* KeySpec values, key types, certificate kinds and PIN types. */
@@ -171,6 +172,13 @@ TM_API tm_status token_set_upin(int32_t slot, const char* soPin, const char* use
  */
 TM_API tm_status token_get_challenge(int32_t slot, unsigned char* buffer);
 TM_API tm_status token_remote_unlock_upin(int32_t slot, const unsigned char* response, int32_t length);
+/* The administrator's side of remote unlock: the response that unlocks the user PIN of the token with
+ * that serial for the TM_CHALLENGE_BYTES-byte challenge it issued, written to the TM_UNLOCK_RESPONSE_BYTES-
+ * byte response buffer. Only the library's own virtual tokens keep their unlock key where it can be read,
+ * so the token need not be connected or plugged in. TM_ERR_NOT_FOUND: no virtual token has that serial;
+ * TM_ERR_NOT_SUPPORTED: the tokens come from a PKCS#11 module, whose tokens' issuer computes responses. */
+TM_API tm_status token_unlock_response(const char* serial, const unsigned char* challenge,
+                                       unsigned char* response);
 
 /* Containers */
 /* buffer: NUL-terminated names one after another; length: in = capacity, out = bytes used. */

@@ -416,6 +416,26 @@ tm_status token_remote_unlock_upin(int32_t slot, const unsigned char* response, 
     return g_backend->remoteUnlock(slot, value);
 }
 
+tm_status token_unlock_response(const char* serial, const unsigned char* challenge, unsigned char* response)
+{
+    if (!serial || !challenge || !response)
+        return TM_ERR_ARGUMENTS;
+    const QByteArray name(serial, qsizetype(qstrnlen(serial, TM_SERIAL_SIZE)));
+    if (name.size() >= TM_SERIAL_SIZE)
+        return TM_ERR_ARGUMENTS;
+    const QByteArray value(reinterpret_cast<const char*>(challenge), TM_CHALLENGE_BYTES);
+    TM_LOCK;
+    TM_NEED_BACKEND;
+    QByteArray r;
+    const tm_status status = g_backend->unlockResponse(name, value, &r);
+    if (status != TM_OK)
+        return status;
+    if (r.size() != TM_UNLOCK_RESPONSE_BYTES)
+        return TM_ERR_DEVICE;
+    std::memcpy(response, r.constData(), TM_UNLOCK_RESPONSE_BYTES);
+    return TM_OK;
+}
+
 tm_status container_load_all(int32_t slot, char* buffer, int32_t* length)
 {
     if (!length || *length < 0 || (*length > 0 && !buffer))

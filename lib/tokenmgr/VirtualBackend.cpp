@@ -437,6 +437,23 @@ quint32 VirtualBackend::remoteUnlock(int slot, const QByteArray& response)
                      });
 }
 
+static_assert(VToken::ChallengeBytes == TM_CHALLENGE_BYTES &&
+                  VToken::ResponseBytes == TM_UNLOCK_RESPONSE_BYTES,
+              "the contract's challenge and response sizes are the device's");
+
+quint32 VirtualBackend::unlockResponse(const QByteArray& serial, const QByteArray& challenge, QByteArray* out)
+{
+    // Computed from the store, not through a slot: the token is with its user, far from here.
+    switch (m_store.unlockResponse(QString::fromLocal8Bit(serial), challenge, out)) {
+    case VTokenStore::Result::Ok:
+        return TM_OK;
+    case VTokenStore::Result::Failing:
+        return TM_ERR_TOKEN_FAILING;
+    default:
+        return TM_ERR_NOT_FOUND;
+    }
+}
+
 quint32 VirtualBackend::containerNames(int slot, QList<QByteArray>* out)
 {
     return withToken(slot, "container_load_all", Access::Read, [&](VToken& t, Session&, bool&) {

@@ -33,6 +33,7 @@ public:
     quint32 resetUserPin(int slot, const QByteArray& soPin, const QByteArray& userPin) override;
     quint32 challenge(int slot, QByteArray* out) override;
     quint32 remoteUnlock(int slot, const QByteArray& response) override;
+    quint32 unlockResponse(const QByteArray& serial, const QByteArray& challenge, QByteArray* out) override;
     quint32 containerNames(int slot, QList<QByteArray>* out) override;
     quint32 createContainer(int slot, const QByteArray& name) override;
     quint32 deleteContainer(int slot, const QByteArray& name) override;

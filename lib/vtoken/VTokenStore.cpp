@@ -154,6 +154,17 @@ bool VTokenStore::write(const QString& serial, const VToken& token) const
     return f.commit();
 }
 
+VTokenStore::Result VTokenStore::unlockResponse(const QString& serial, const QByteArray& challenge,
+                                                QByteArray* response) const
+{
+    Q_ASSERT(challenge.size() == VToken::ChallengeBytes);
+    VToken t;
+    const Result r = load(serial, &t);
+    if (r == Result::Ok)
+        *response = VToken::unlockResponse(t.unlockKey, challenge);
+    return r;
+}
+
 VTokenStore::Result VTokenStore::update(const QString& serial, const std::function<bool(VToken&)>& change,
                                         VToken* after)
 {

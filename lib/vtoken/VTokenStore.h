@@ -37,6 +37,9 @@ public:
     QStringList serials() const;
     // Missing, Failing (with the reason in `why`), or Ok with the token in `out`.
     Result load(const QString& serial, VToken* out, VToken::DecodeResult* why = nullptr) const;
+    // The response that unlocks the token's user PIN for `challenge` (VToken::ChallengeBytes bytes),
+    // plugged in or not: what an administrator hands back. Missing, Failing, or Ok with `response`.
+    Result unlockResponse(const QString& serial, const QByteArray& challenge, QByteArray* response) const;
 
     // Loads the token under its lock and hands it to `change`; when that returns true the token is
     // written back with its generation raised. A failing file is never passed on nor overwritten.

@@ -495,4 +495,18 @@ quint32 RemoteUnlockUserPin(qint32 slot, const QByteArray& response, qint32 leng
     return token_remote_unlock_upin(slot, bytes(response), length);
 }
 
+quint32 GenUnlockResponse(const QString& serial, const QByteArray& challenge, QByteArray& response)
+{
+    static_assert(ChallengeBytes == TM_CHALLENGE_BYTES);
+    const QByteArray name = AnsiText::encode(serial);
+    if (challenge.size() != ChallengeBytes || name.isEmpty() || name.size() >= TM_SERIAL_SIZE ||
+        name.contains('\0'))
+        return TokenStatus::BadArgument;
+    std::array<unsigned char, TM_UNLOCK_RESPONSE_BYTES> buffer{};
+    const tm_status status = token_unlock_response(name.constData(), bytes(challenge), buffer.data());
+    if (status == TM_OK)
+        response = QByteArray(reinterpret_cast<const char*>(buffer.data()), qsizetype(buffer.size()));
+    return status;
+}
+
 } // namespace CerMgrApis

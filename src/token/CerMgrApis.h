@@ -103,5 +103,11 @@ constexpr qsizetype ChallengeBufferSize = 32;
 // Hands the first `length` bytes of `response` to the library; a length beyond the bytes held is
 // refused (TokenStatus::BadArgument, nothing sent).
 quint32 RemoteUnlockUserPin(qint32 slot, const QByteArray& response, qint32 length);
+// The administrator's side: the response that unlocks the token with `serial` for its 8-byte
+// `challenge`. Only virtual tokens answer; a PKCS#11 token's issuer computes its responses
+// (TokenStatus::NotSupported). A serial or challenge the library cannot take is refused
+// (TokenStatus::BadArgument, nothing sent).
+quint32 GenUnlockResponse(const QString& serial, const QByteArray& challenge, QByteArray& response);
+constexpr qsizetype ChallengeBytes = 8;
 
 } // namespace CerMgrApis

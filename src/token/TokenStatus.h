@@ -29,6 +29,9 @@ constexpr quint32 PinIncorrect = 0x0A000024;
 constexpr quint32 PinLocked = 0x0A000025;
 // The token's PKCS#11 module has no way to do what was asked; nothing was changed.
 constexpr quint32 NotSupported = 0x0A000126;
+// No container, certificate or key of that name; for an unlock response, no virtual token with that
+// serial.
+constexpr quint32 NotFound = 0x0A000108;
 // Tries left that the token does not tell (a PKCS#11 token reports only locked, final try or low).
 constexpr qint32 RetriesUnknown = -1;
 // RegisterTokenCertificates adds this to the library status of the store call that failed.

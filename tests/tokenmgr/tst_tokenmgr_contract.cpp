@@ -743,9 +743,13 @@ private Q_SLOTS:
         unsigned char challenge[TM_CHALLENGE_SIZE + 8];
         std::memset(challenge, 0x5A, sizeof(challenge));
         VirtualTokenBench* device = bench().virtualDevice();
+        unsigned char generated[TM_UNLOCK_RESPONSE_BYTES + 1];
+        std::memset(generated, 0x5A, sizeof(generated));
         if (!device) {
             QCOMPARE(token_get_challenge(slot, challenge), TM_ERR_NOT_SUPPORTED);
             QCOMPARE(token_remote_unlock_upin(slot, challenge, 8), TM_ERR_NOT_SUPPORTED);
+            // The issuer of a module's token computes its responses; the library has no key for it.
+            QCOMPARE(token_unlock_response("QX4100000000000001", challenge, generated), TM_ERR_NOT_SUPPORTED);
             return;
         }
         QCOMPARE(token_remote_unlock_upin(slot, reinterpret_cast<const unsigned char*>("x"), 1),
@@ -755,9 +759,14 @@ private Q_SLOTS:
             QCOMPARE(challenge[i], 0);
         for (int i = TM_CHALLENGE_SIZE; i < TM_CHALLENGE_SIZE + 8; ++i)
             QCOMPARE(challenge[i], 0x5A);
-        QByteArray r =
-            VToken::unlockResponse(device->read(1).unlockKey,
-                                   QByteArray(reinterpret_cast<const char*>(challenge), TM_CHALLENGE_BYTES));
+        const VToken stored = device->read(1);
+        QByteArray r = VToken::unlockResponse(
+            stored.unlockKey, QByteArray(reinterpret_cast<const char*>(challenge), TM_CHALLENGE_BYTES));
+        // The administrator's side computes the same, by serial, and writes no byte past the response.
+        QCOMPARE(token_unlock_response(stored.serial.toLatin1().constData(), challenge, generated), TM_OK);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(generated), TM_UNLOCK_RESPONSE_BYTES), r);
+        QCOMPARE(generated[TM_UNLOCK_RESPONSE_BYTES], 0x5A);
+        QCOMPARE(token_unlock_response("QX4100NOSUCHTOKEN1", challenge, generated), TM_ERR_NOT_FOUND);
         if (response == QLatin1String("right+00"))
             r += '\0';
         else if (response == QLatin1String("wrong"))
@@ -796,6 +805,10 @@ private Q_SLOTS:
         QCOMPARE(token_format(slot, nullptr), TM_ERR_ARGUMENTS);
         QCOMPARE(token_get_challenge(slot, nullptr), TM_ERR_ARGUMENTS);
         QCOMPARE(token_remote_unlock_upin(slot, nullptr, 4), TM_ERR_ARGUMENTS);
+        unsigned char bytes[TM_UNLOCK_RESPONSE_BYTES] = {};
+        QCOMPARE(token_unlock_response(nullptr, bytes, bytes), TM_ERR_ARGUMENTS);
+        QCOMPARE(token_unlock_response("QX4100000000000001", nullptr, bytes), TM_ERR_ARGUMENTS);
+        QCOMPARE(token_unlock_response("QX4100000000000001", bytes, nullptr), TM_ERR_ARGUMENTS);
         QCOMPARE(container_load_all(slot, nullptr, nullptr), TM_ERR_ARGUMENTS);
         QCOMPARE(container_create_new(slot, nullptr), TM_ERR_ARGUMENTS);
         QCOMPARE(container_create_new(slot, ""), TM_ERR_NAME);

@@ -530,11 +530,11 @@ int cmdUnlockResponse(Ctx& c)
         c.err << "tokenctl: the challenge is 16 hexadecimal digits\n";
         return 2;
     }
-    VToken t;
-    const VTokenStore::Result r = c.store.load(serial, &t);
+    QByteArray response;
+    const VTokenStore::Result r = c.store.unlockResponse(serial, challenge, &response);
     if (r != VTokenStore::Result::Ok)
         return report(c, r);
-    c.out << VToken::unlockResponse(t.unlockKey, challenge).toHex().toUpper() << "\n";
+    c.out << response.toHex().toUpper() << "\n";
     return 0;
 }
 
