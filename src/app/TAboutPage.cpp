@@ -39,7 +39,8 @@ QString TAboutPage::aboutText()
 {
     return ResStrs::text("P_Caption").trimmed() + QLatin1Char(' ') + ResStrs::text("About_Version") +
            QLatin1Char(' ') + QStringLiteral(QX_VERSION_STRING) + QLatin1Char('\n') +
-           ResStrs::text("About_Copyright") + QLatin1Char('\n') +
+           ResStrs::text("About_Copyright") + QLatin1Char('\n') + ResStrs::text("About_License") +
+           QLatin1Char('\n') +
            QStringLiteral("Qt %1 · %2")
                .arg(QString::fromLatin1(qVersion()), QString::fromLatin1(OpenSSL_version(OPENSSL_VERSION)));
 }

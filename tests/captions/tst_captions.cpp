@@ -266,13 +266,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("firstLine");
-        QTest::newRow("built-in") << QString() << QStringLiteral("PKI管理工具 版本 " QX_VERSION_STRING);
-        QTest::newRow("English") << "EN_1033.lng" << QString();
+        QTest::addColumn<QString>("licence");
+        QTest::newRow("built-in") << QString() << QStringLiteral("PKI管理工具 版本 " QX_VERSION_STRING)
+                                  << QStringLiteral("以 BSD 3-Clause 许可证发布");
+        QTest::newRow("English") << "EN_1033.lng" << QString()
+                                 << QStringLiteral("Released under the BSD 3-Clause licence");
     }
     void aboutText()
     {
         QFETCH(QString, language);
         QFETCH(QString, firstLine);
+        QFETCH(QString, licence);
         TestEnv env;
         if (!language.isEmpty())
             ResStrs::load(env.appDir() + "Languages/" + language);
@@ -281,13 +285,14 @@ private Q_SLOTS:
         auto* text = page.findChild<QLabel*>("LAboutText");
         QVERIFY(text);
         const QStringList lines = text->text().split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.size(), 4);
         if (!firstLine.isEmpty())
             QCOMPARE(lines[0], firstLine);
         QVERIFY(lines[0].endsWith(QStringLiteral(QX_VERSION_STRING)));
         QCOMPARE(lines[1], ResStrs::text("About_Copyright"));
-        QVERIFY(lines[2].startsWith(QStringLiteral("Qt ") + QString::fromLatin1(qVersion())));
-        QVERIFY(lines[2].contains(QStringLiteral("OpenSSL 3.")));
+        QCOMPARE(lines[2], licence);
+        QVERIFY(lines[3].startsWith(QStringLiteral("Qt ") + QString::fromLatin1(qVersion())));
+        QVERIFY(lines[3].contains(QStringLiteral("OpenSSL 3.")));
         // Pictures to look at by eye, only when asked for.
         if (const QString shots = qEnvironmentVariable("QX_SHOTS_DIR"); !shots.isEmpty()) {
             page.resize(454, 347);
