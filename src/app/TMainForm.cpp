@@ -12,6 +12,7 @@
 #include "finger/TSkfBinding.h"
 #include "i18n/CaptionApplier.h"
 #include "i18n/ResStrs.h"
+#include "pinadmin/TAdminPanel.h"
 #include "pinadmin/TInitPage.h"
 #include "pinadmin/TKeyLabelPage.h"
 #include "pinadmin/TLoginPage.h"
@@ -155,7 +156,12 @@ void TMainForm::buildFrame()
     m_tv = new QTreeWidget(client);
     TElidedToolTips::install(m_tv);
     m_tv->setObjectName(QStringLiteral("tv"));
-    m_tv->setGeometry(0, BannerHeight, TreeWidth, ClientHeight - BannerHeight);
+    // The administrator's panel takes the bottom of the tree's column; it shows in administrator mode only.
+    const bool admin = m_state.options.admin;
+    auto* adminPanel = new TAdminPanel(admin, client);
+    adminPanel->setGeometry(0, ClientHeight - TAdminPanel::PanelHeight, TreeWidth, TAdminPanel::PanelHeight);
+    m_tv->setGeometry(0, BannerHeight, TreeWidth,
+                      ClientHeight - BannerHeight - (admin ? TAdminPanel::PanelHeight : 0));
     m_tv->setHeaderHidden(true);
     m_tv->setColumnCount(1);
     m_tv->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -10,12 +10,16 @@
 #include "app/TMainForm.h"
 #include "app/TNavigator.h"
 #include "i18n/ResStrs.h"
+#include "pinadmin/TAdminPanel.h"
 #include "pinadmin/TInitPage.h"
+#include "pinadmin/TUnlockCodeForm.h"
+#include "ui/TActionButton.h"
 #include "ui/TProgramState.h"
 #include "ui/TStartOptions.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -122,6 +126,61 @@ private Q_SLOTS:
             QCOMPARE(fingerRequests.first().first().toUInt(),
                      caption == QStringLiteral("用户指纹") ? 1u : 0u);
         }
+    }
+
+    // The response generator's panel sits below the tree in administrator mode only, with its caption
+    // from the catalog; the tree gives it the room.
+    void adminPanel_data()
+    {
+        QTest::addColumn<bool>("admin");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("not admin") << false << QString() << QStringLiteral("生成应答码");
+        QTest::newRow("admin") << true << QString() << QStringLiteral("生成应答码");
+        QTest::newRow("admin, English") << true << "EN_1033.lng" << QStringLiteral("Generate response");
+    }
+    void adminPanel()
+    {
+        QFETCH(bool, admin);
+        QFETCH(QString, language);
+        QFETCH(QString, caption);
+        if (!language.isEmpty())
+            ResStrs::load(qEnvironmentVariable("QX_APPDIR_TEMPLATE") + "/Languages/" + language);
+        const VToken token = TokenFixture::token(0);
+        QVERIFY(TokenFixture::store(token));
+        auto form = start(admin);
+        QX_TRY_VERIFY(tokenNode(*form));
+        auto* panel = form->findChild<TAdminPanel*>(QStringLiteral("Panel_Admin"));
+        QVERIFY(panel);
+        QCOMPARE(panel->isVisible(), admin);
+        auto* button = panel->findChild<TActionButton*>(QStringLiteral("Button24"));
+        QCOMPARE(button->action()->objectName(), QStringLiteral("AcGenUnlockCode"));
+        QCOMPARE(button->text(), caption);
+        QCOMPARE(button->isEnabled(), admin);
+        const QRect treeRect = tree(*form)->geometry();
+        if (!admin) {
+            QCOMPARE(treeRect.bottom(), TMainForm::ClientHeight - 1);
+            return;
+        }
+        QCOMPARE(treeRect.bottom() + 1, panel->geometry().top());
+        QCOMPARE(panel->geometry().bottom(), TMainForm::ClientHeight - 1);
+        QVERIFY(button->sizeHint().width() <= panel->width());
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        TUnlockCodeForm* generator = panel->generator();
+        QVERIFY(generator && generator->isVisible());
+        generator->serialEdit()->setText(token.serial);
+        generator->challengeEdit()->setText(QStringLiteral("0A1B2C3D4E5F6071"));
+        QTest::mouseClick(generator->generateButton(), Qt::LeftButton);
+        QCOMPARE(generator->responseEdit()->text().size(), 16);
+        // Pictures to look at by eye, only when asked for.
+        if (const QString shots = qEnvironmentVariable("QX_SHOTS_DIR"); !shots.isEmpty()) {
+            const QString tag =
+                QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1String(", "), "-");
+            form->grab().save(shots + QStringLiteral("/window-") + tag + QStringLiteral(".png"));
+            generator->grab().save(shots + QStringLiteral("/generator-") + tag + QStringLiteral(".png"));
+        }
+        generator->close();
     }
 
     // An initialization from the window: the SO PIN is asked, the token takes the new values and the
