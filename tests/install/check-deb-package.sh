@@ -29,7 +29,9 @@ for f in /usr/bin/qx4100mgr /usr/bin/tokenctl \
     /usr/share/applications/com.vostrel.qx4100mgr.desktop \
     /usr/share/metainfo/com.vostrel.qx4100mgr.metainfo.xml \
     /usr/share/icons/hicolor/48x48/apps/com.vostrel.qx4100mgr.png \
-    /usr/share/icons/hicolor/256x256/apps/com.vostrel.qx4100mgr.png; do
+    /usr/share/icons/hicolor/256x256/apps/com.vostrel.qx4100mgr.png \
+    /usr/share/man/man1/qx4100mgr.1.gz /usr/share/man/man1/tokenctl.1.gz \
+    /usr/share/doc/qx4100mgr/copyright /usr/share/doc/qx4100mgr/changelog.gz; do
     grep -qxF "$f" "$work/files" || { echo "missing from the package: $f"; fail=1; }
 done
 # Nothing outside /usr, nothing a test or a developer's helper left in the build.
@@ -52,4 +54,7 @@ if readelf -S "$work/root/usr/bin/qx4100mgr" | grep -q '\.debug_info'; then echo
 version=$(dpkg-deb -f "$deb" Version)
 grep -q "<release version=\"$version\"" "$work/root/usr/share/metainfo/com.vostrel.qx4100mgr.metainfo.xml" ||
     { echo "the metainfo has no release $version"; fail=1; }
+# The changelog's newest entry is the packaged version.
+top=$(zcat "$work/root/usr/share/doc/qx4100mgr/changelog.gz" | head -1)
+[[ "$top" == "qx4100mgr ($version) "* ]] || { echo "the changelog starts with '$top', not version $version"; fail=1; }
 exit $fail
