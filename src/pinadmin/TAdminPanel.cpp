@@ -32,8 +32,8 @@ void TAdminPanel::genUnlockCode()
         m_generator = new TUnlockCodeForm(window());
         m_generator->setAttribute(Qt::WA_DeleteOnClose);
     }
-    // Window-modal without a nested event loop: the window keeps answering while the form is open.
-    m_generator->open();
+    // Not modal: on a demonstration machine the remote unlock page stays usable beside it.
+    m_generator->show();
     m_generator->raise();
     m_generator->activateWindow();
 }
