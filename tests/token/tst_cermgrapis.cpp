@@ -623,6 +623,24 @@ void tst_CerMgrApis::argumentGuards_data()
     QTest::newRow("format record too long")
         << Call([] { return FormatToken(0, QByteArray(FormatRecordSize + 1, 'x')); })
         << TokenStatus::BadArgument;
+    // The unlock response takes a serial of at most 32 bytes and an 8-byte challenge.
+    const auto generate = [](const QString& serial, qsizetype challengeBytes) {
+        return Call([=] {
+            QByteArray response;
+            return GenUnlockResponse(serial, QByteArray(challengeBytes, '\x5A'), response);
+        });
+    };
+    QTest::newRow("unlock response, 32-byte serial reaches the library")
+        << generate(QString(32, QLatin1Char('Q')), ChallengeBytes) << TokenStatus::NotFound;
+    QTest::newRow("unlock response, 33-byte serial")
+        << generate(QString(33, QLatin1Char('Q')), ChallengeBytes) << TokenStatus::BadArgument;
+    QTest::newRow("unlock response, no serial")
+        << generate(QString(), ChallengeBytes) << TokenStatus::BadArgument;
+    QTest::newRow("unlock response, serial with a NUL")
+        << generate(QStringLiteral("QXTEST00") + QChar(0) + QStringLiteral("00000000"), ChallengeBytes)
+        << TokenStatus::BadArgument;
+    QTest::newRow("unlock response, 7-byte challenge")
+        << generate(TokenFixture::token(0).serial, ChallengeBytes - 1) << TokenStatus::BadArgument;
 }
 
 void tst_CerMgrApis::argumentGuards()
@@ -656,6 +674,10 @@ void tst_CerMgrApis::remoteUnlock()
     QCOMPARE(challenge.size(), ChallengeBufferSize);
     const QByteArray code = challenge.left(VToken::ChallengeBytes);
     QByteArray response = VToken::unlockResponse(t.unlockKey, code);
+    // The administrator's side computes the same through the library.
+    QByteArray generated;
+    QCOMPARE(GenUnlockResponse(t.serial, code, generated), TokenStatus::Success);
+    QCOMPARE(generated, response);
     const qint32 length = qint32(response.size());
     response.resize(64, '\0');
     QCOMPARE(RemoteUnlockUserPin(0, response, length), TokenStatus::Success);
