@@ -187,6 +187,20 @@ QByteArray CertInfo::rawKeyFromSpki(const QByteArray& spki)
     return info.rawPublicKey;
 }
 
+QByteArray CertInfo::spkiFromPkcs8(const QByteArray& pkcs8)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(pkcs8.constData());
+    const P8Ptr p8(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &p, long(pkcs8.size())));
+    const KeyPtr key(p8 ? EVP_PKCS82PKEY(p8.get()) : nullptr);
+    const int len = key ? i2d_PUBKEY(key.get(), nullptr) : 0;
+    if (len <= 0)
+        return {};
+    QByteArray out(len, '\0');
+    unsigned char* q = reinterpret_cast<unsigned char*>(out.data());
+    i2d_PUBKEY(key.get(), &q);
+    return out;
+}
+
 bool CertInfo::fromDer(const QByteArray& der, CertInfo* out, Detail detail)
 {
     if (der.isEmpty())

@@ -22,6 +22,8 @@ public:
     // The key value a token hands out for a DER SubjectPublicKeyInfo (see rawPublicKey); empty when
     // the bytes are not one.
     static QByteArray rawKeyFromSpki(const QByteArray& spki);
+    // The DER SubjectPublicKeyInfo of a DER PKCS#8 private key; empty when the bytes are not one.
+    static QByteArray spkiFromPkcs8(const QByteArray& pkcs8);
 
     QString subject; // readable distinguished name, most specific part first, UTF-8 intact
     QString issuer;

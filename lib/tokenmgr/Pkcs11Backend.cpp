@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QUuid>
 
 #include <openssl/core_names.h>
@@ -18,6 +19,54 @@
 namespace {
 
 constexpr CK_ULONG MaxObjects = 4096; // objects read per token; the rest are left out of the containers
+constexpr CK_ULONG MaxSlots = 1024;   // a module listing more slots answers nonsense
+constexpr CK_ULONG MaxAttribute = 1024 * 1024; // longest attribute value read
+
+// The slots with a token, or a status when the module cannot list them sensibly.
+CK_RV slotList(CK_FUNCTION_LIST* f, QList<CK_SLOT_ID>* ids)
+{
+    ids->clear();
+    CK_ULONG n = 0;
+    CK_RV rv = f->C_GetSlotList(CK_TRUE, nullptr, &n);
+    // A token may arrive between the two calls: ask again with the larger list. No token at first is
+    // the answer: an empty list would make the second call another size query, leaving IDs unset.
+    for (int tries = 0; rv == CKR_OK && n > 0 && tries < 3; ++tries) {
+        if (n > MaxSlots)
+            return CKR_GENERAL_ERROR;
+        ids->resize(qsizetype(n));
+        CK_ULONG got = n;
+        rv = f->C_GetSlotList(CK_TRUE, ids->data(), &got);
+        n = got;
+        if (rv != CKR_BUFFER_TOO_SMALL) {
+            ids->resize(qsizetype(qMin<CK_ULONG>(got, CK_ULONG(ids->size()))));
+            break;
+        }
+    }
+    if (rv != CKR_OK)
+        ids->clear();
+    return rv;
+}
+
+// Names unique within one token: a taken name gets " (2)", " (3)" ... within the contract's length.
+class UniqueNames
+{
+public:
+    QByteArray take(QByteArray name)
+    {
+        if (name.size() > TokenBackend::MaxContainerName)
+            name.truncate(TokenBackend::MaxContainerName);
+        QByteArray candidate = name;
+        for (int n = 2; m_taken.contains(candidate); ++n) {
+            const QByteArray suffix = " (" + QByteArray::number(n) + ')';
+            candidate = name.left(TokenBackend::MaxContainerName - suffix.size()) + suffix;
+        }
+        m_taken.insert(candidate);
+        return candidate;
+    }
+
+private:
+    QSet<QByteArray> m_taken;
+};
 
 QByteArray padded(const CK_UTF8CHAR* text, int size)
 {
@@ -250,20 +299,10 @@ quint32 Pkcs11Backend::find(int* count)
         closeSession(s);
     m_sessions.clear();
     m_found.clear();
-    CK_ULONG n = 0;
-    CK_RV rv = f()->C_GetSlotList(CK_TRUE, nullptr, &n);
     QList<CK_SLOT_ID> ids;
-    // A token may arrive between the two calls: ask again with the larger list. No token at first is
-    // the answer: an empty list would make the second call another size query, leaving IDs unset.
-    for (int tries = 0; rv == CKR_OK && n > 0 && tries < 3; ++tries) {
-        ids.resize(qsizetype(n));
-        rv = f()->C_GetSlotList(CK_TRUE, ids.data(), &n);
-        if (rv != CKR_BUFFER_TOO_SMALL)
-            break;
-    }
-    if (rv != CKR_OK)
+    if (const CK_RV rv = slotList(f(), &ids); rv != CKR_OK)
         return status(rv);
-    ids.resize(qsizetype(qMin<CK_ULONG>(n, TM_MAX_SLOTS)));
+    ids.resize(qMin<qsizetype>(ids.size(), TM_MAX_SLOTS));
     m_found = ids;
     m_sessions.resize(m_found.size());
     *count = int(m_found.size());
@@ -361,11 +400,15 @@ QByteArray Pkcs11Backend::attribute(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE o, CK_
 {
     CK_ATTRIBUTE a{type, nullptr, 0};
     *rv = f()->C_GetAttributeValue(h, o, &a, 1);
-    if (*rv != CKR_OK || a.ulValueLen == CK_UNAVAILABLE_INFORMATION || a.ulValueLen > 1024 * 1024)
+    if (*rv != CKR_OK || a.ulValueLen == CK_UNAVAILABLE_INFORMATION || a.ulValueLen > MaxAttribute)
         return {};
-    QByteArray v(qsizetype(a.ulValueLen), '\0');
+    const CK_ULONG capacity = a.ulValueLen;
+    QByteArray v(qsizetype(capacity), '\0');
     a.pValue = v.data();
     *rv = f()->C_GetAttributeValue(h, o, &a, 1);
+    // A module that now claims more than the buffer it was given has written nothing more into it.
+    if (*rv == CKR_OK && a.ulValueLen > capacity)
+        *rv = CKR_GENERAL_ERROR;
     return *rv == CKR_OK ? v.left(qsizetype(a.ulValueLen)) : QByteArray();
 }
 
@@ -394,6 +437,7 @@ quint32 Pkcs11Backend::load(Session& s)
         rv = f()->C_FindObjects(s.handle, batch, 128, &n);
         if (rv != CKR_OK || n == 0)
             break;
+        n = qMin<CK_ULONG>(n, 128); // never more than the batch holds
         for (CK_ULONG i = 0; i < n && CK_ULONG(handles.size()) < MaxObjects; ++i)
             handles.append(batch[i]);
         if (CK_ULONG(handles.size()) >= MaxObjects)
@@ -403,7 +447,7 @@ quint32 Pkcs11Backend::load(Session& s)
     if (rv != CKR_OK)
         return status(rv);
 
-    QHash<QByteArray, int> byId, byLabel;
+    QHash<QByteArray, int> byId;
     for (CK_OBJECT_HANDLE h : handles) {
         Object o;
         o.handle = h;
@@ -433,15 +477,18 @@ quint32 Pkcs11Backend::load(Session& s)
         if (a[0].ulValueLen != sizeof(o.cls) ||
             (o.cls != CKO_CERTIFICATE && o.cls != CKO_PRIVATE_KEY && o.cls != CKO_PUBLIC_KEY))
             continue;
-        const auto text = [&](const CK_ATTRIBUTE& at, const char* buffer) {
-            if (at.ulValueLen == CK_UNAVAILABLE_INFORMATION) {
+        // A value the buffer did not hold is read on its own: modules answer a too-small buffer with
+        // CKR_ATTRIBUTE_TYPE_INVALID as well when another attribute of the query is missing. A length
+        // beyond the buffer is never read from it.
+        const auto text = [&](const CK_ATTRIBUTE& at, size_t capacity) {
+            if (at.ulValueLen == CK_UNAVAILABLE_INFORMATION || at.ulValueLen > capacity) {
                 CK_RV again = CKR_OK;
-                return rv == CKR_BUFFER_TOO_SMALL ? attribute(s.handle, h, at.type, &again) : QByteArray();
+                return attribute(s.handle, h, at.type, &again);
             }
-            return QByteArray(buffer, qsizetype(at.ulValueLen));
+            return QByteArray(static_cast<const char*>(at.pValue), qsizetype(at.ulValueLen));
         };
-        o.id = text(a[1], id);
-        o.label = text(a[2], label);
+        o.id = text(a[1], sizeof(id));
+        o.label = text(a[2], sizeof(label));
         if (o.cls == CKO_CERTIFICATE) {
             if (a[3].ulValueLen == sizeof(certType) && certType != CKC_X_509)
                 continue;
@@ -457,24 +504,28 @@ quint32 Pkcs11Backend::load(Session& s)
             o.exchange =
                 o.cls == CKO_PRIVATE_KEY ? (decrypt || unwrap || derive) : (encrypt || wrap || derive);
         }
-        // Objects without an ID group by their label; without either they stand alone.
+        // Objects sharing an ID make one container. An object without an ID stands alone: grouping
+        // such objects by label would hide all but one of them and delete them together.
         const bool hasId = !o.id.isEmpty();
-        const QByteArray key = hasId ? o.id : o.label;
-        QHash<QByteArray, int>& index = hasId ? byId : byLabel;
-        int at = key.isEmpty() ? -1 : index.value(key, -1);
+        int at = hasId ? byId.value(o.id, -1) : -1;
         if (at < 0) {
             Container c;
             c.id = o.id;
             c.hasId = hasId;
             at = int(s.containers.size());
             s.containers.append(c);
-            if (!key.isEmpty())
-                index.insert(key, at);
+            if (hasId)
+                byId.insert(o.id, at);
         }
         s.containers[at].objects.append(o);
     }
 
-    QHash<QByteArray, int> names;
+    // Names: the private key's label, else the first label, else the ID in hexadecimal, else the
+    // object's handle; a name already taken or unfit for the contract is made unique.
+    UniqueNames names;
+    const auto fit = [](const QByteArray& n) {
+        return !n.isEmpty() && n.size() <= MaxContainerName && !n.contains('\0');
+    };
     for (Container& c : s.containers) {
         const Object* pri = c.first(CKO_PRIVATE_KEY);
         const Object* pub = c.first(CKO_PUBLIC_KEY);
@@ -484,12 +535,15 @@ quint32 Pkcs11Backend::load(Session& s)
         if (pri)
             name = pri->label;
         for (const Object& o : c.objects)
-            if (name.isEmpty())
+            if (!fit(name))
                 name = o.label;
-        if (name.isEmpty() || name.size() > MaxContainerName || name.contains('\0') || names.contains(name))
-            name = c.hasId ? c.id.toHex() : QByteArray("object-") + QByteArray::number(c.objects[0].handle);
-        names.insert(name, 1);
-        c.name = name.left(MaxContainerName);
+        if (!fit(name) && c.hasId)
+            name = c.id.size() * 2 <= MaxContainerName
+                       ? c.id.toHex()
+                       : "id-" + QCryptographicHash::hash(c.id, QCryptographicHash::Sha256).toHex();
+        if (!fit(name))
+            name = QByteArray("object-") + QByteArray::number(c.objects[0].handle);
+        c.name = names.take(name);
     }
     s.loaded = true;
     return TM_OK;
@@ -680,11 +734,9 @@ quint32 Pkcs11Backend::format(int slot, const QByteArray& record)
         CK_SESSION_HANDLE h = CK_INVALID_HANDLE;
         rv = f()->C_OpenSession(s.slotId, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &h);
         if (rv != CKR_OK) {
-            CK_ULONG n = 0;
-            f()->C_GetSlotList(CK_TRUE, nullptr, &n);
-            QList<CK_SLOT_ID> ids(qsizetype(n), 0);
-            if (n && f()->C_GetSlotList(CK_TRUE, ids.data(), &n) == CKR_OK) {
-                for (CK_ULONG i = 0; i < n && rv != CKR_OK; ++i) {
+            QList<CK_SLOT_ID> ids;
+            if (slotList(f(), &ids) == CKR_OK) {
+                for (qsizetype i = 0; i < ids.size() && rv != CKR_OK; ++i) {
                     CK_TOKEN_INFO ti;
                     if (m_found.contains(ids[i]) || f()->C_GetTokenInfo(ids[i], &ti) != CKR_OK ||
                         std::memcmp(ti.label, label.constData(), 32) != 0)
@@ -779,9 +831,12 @@ quint32 Pkcs11Backend::deleteContainer(int slot, const QByteArray& name)
     const Container* c = findContainer(*s, name, &st);
     if (!c)
         return st;
+    // The objects the listing shows for the container: its certificate and its key pair. Another
+    // certificate or key sharing the ID was never shown, so it is not destroyed unseen.
     CK_RV rv = CKR_OK;
-    for (const Object& o : c->objects) {
-        rv = f()->C_DestroyObject(s->handle, o.handle);
+    for (CK_OBJECT_CLASS cls : {CKO_CERTIFICATE, CKO_PUBLIC_KEY, CKO_PRIVATE_KEY}) {
+        const Object* o = c->first(cls);
+        rv = o ? f()->C_DestroyObject(s->handle, o->handle) : CKR_OK;
         if (rv != CKR_OK && rv != CKR_OBJECT_HANDLE_INVALID)
             break;
         rv = CKR_OK;
@@ -832,10 +887,12 @@ quint32 Pkcs11Backend::keyInfo(Session& s, const Container& c, CK_OBJECT_CLASS c
 
 quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLASS cls, KeyInfo* out)
 {
-    const Object* key = c.first(cls);
     const Object* pub = c.first(CKO_PUBLIC_KEY);
+    const Object* pri = c.first(CKO_PRIVATE_KEY);
     const Object* cert = c.first(CKO_CERTIFICATE);
-    if (!key && !(cls == CKO_PUBLIC_KEY && cert))
+    // The public half is known from a public key object, the certificate or the private key's own
+    // public attributes; the private half only from a private key object.
+    if (cls == CKO_PRIVATE_KEY ? !pri : !(pub || cert || pri))
         return TM_ERR_NOT_FOUND;
     CK_RV rv = CKR_OK;
     // The certificate tells the public key most reliably; key objects answer when there is none.
@@ -853,7 +910,7 @@ quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLA
             return TM_OK;
         }
     }
-    const Object* src = pub ? pub : key;
+    const Object* src = pub ? pub : pri;
     if (!src)
         return TM_ERR_CERTIFICATE; // a certificate alone, and not one that can be read
     out->keyType = int(src->keyType);
@@ -865,11 +922,22 @@ quint32 Pkcs11Backend::readKeyInfo(Session& s, const Container& c, CK_OBJECT_CLA
         out->rawPublicKey = n;
     } else if (src->keyType == CKK_EC) {
         out->keyBits = curveBits(attribute(s.handle, src->handle, CKA_EC_PARAMS, &rv));
-        if (pub)
-            out->rawPublicKey = unwrapOctetString(attribute(s.handle, pub->handle, CKA_EC_POINT, &rv));
+        // A private key tells its point through CKA_EC_POINT on some modules, through the public key
+        // info on others.
+        CK_RV pointRv = CKR_OK;
+        out->rawPublicKey = unwrapOctetString(attribute(s.handle, src->handle, CKA_EC_POINT, &pointRv));
+        if (out->rawPublicKey.isEmpty() && src == pri)
+            out->rawPublicKey =
+                CertInfo::rawKeyFromSpki(attribute(s.handle, src->handle, CKA_PUBLIC_KEY_INFO, &pointRv));
+        if (status(pointRv) == TM_ERR_TOKEN_REMOVED)
+            rv = pointRv;
     }
-    // A key the token no longer answers for is not reported with half its values.
-    return status(rv) == TM_ERR_TOKEN_REMOVED ? TM_ERR_TOKEN_REMOVED : TM_OK;
+    if (status(rv) == TM_ERR_TOKEN_REMOVED)
+        return TM_ERR_TOKEN_REMOVED; // a key the token no longer answers for is not half reported
+    // Without a public key object the private key stands in only when it tells its public value.
+    if (cls == CKO_PUBLIC_KEY && !pub && out->rawPublicKey.isEmpty())
+        return TM_ERR_NOT_FOUND;
+    return TM_OK;
 }
 
 quint32 Pkcs11Backend::publicKey(int slot, const QByteArray& name, int keySpec, KeyInfo* out)
@@ -911,16 +979,13 @@ quint32 Pkcs11Backend::deleteCertificate(int slot, const QByteArray& name, int k
     const Container* c = findContainer(*s, name, &st);
     if (!c)
         return st;
-    if (c->keySpec != keySpec || !c->first(CKO_CERTIFICATE))
+    const Object* cert = c->first(CKO_CERTIFICATE);
+    if (c->keySpec != keySpec || !cert)
         return TM_ERR_NOT_FOUND;
-    // The certificate goes together with the key pair it was imported with, as on the virtual tokens.
-    CK_RV rv = CKR_OK;
-    for (const Object& o : c->objects) {
-        rv = f()->C_DestroyObject(s->handle, o.handle);
-        if (rv != CKR_OK && rv != CKR_OBJECT_HANDLE_INVALID)
-            break;
-        rv = CKR_OK;
-    }
+    // Only the certificate the listing shows goes: its key pair may get a renewed certificate.
+    CK_RV rv = f()->C_DestroyObject(s->handle, cert->handle);
+    if (rv == CKR_OBJECT_HANDLE_INVALID)
+        rv = CKR_OK; // someone else destroyed it meanwhile
     s->loaded = false;
     return status(rv);
 }
@@ -987,20 +1052,33 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
     for (const Container& c : s->containers)
         if (!existing && c.hasId && c.id == id)
             id = QUuid::createUuid().toRfc4122();
+    // A key pair left by a deleted certificate takes a certificate for the same key and usage only.
+    const bool havePublic = existing && existing->first(CKO_PUBLIC_KEY);
+    const bool havePrivate = existing && existing->first(CKO_PRIVATE_KEY);
     if (existing) {
-        if (existing->first(CKO_CERTIFICATE) ||
-            (existing->first(CKO_PRIVATE_KEY) && existing->keySpec != keySpec))
+        if (existing->first(CKO_CERTIFICATE))
             return TM_ERR_EXISTS; // an import never overwrites a certificate
+        if (havePublic || havePrivate) {
+            KeyInfo held;
+            st = readKeyInfo(*s, *existing, CKO_PUBLIC_KEY, &held);
+            if (st == TM_ERR_TOKEN_REMOVED)
+                return st;
+            if (existing->keySpec != keySpec || (st == TM_OK && held.rawPublicKey != info.rawPublicKey))
+                return TM_ERR_EXISTS;
+        }
         if (existing->hasId)
             id = existing->id;
     }
     const bool exchange = keySpec == TM_KEYSPEC_EXCHANGE;
     const bool ec = info.keyType == TM_KEYTYPE_EC;
     QList<CK_OBJECT_HANDLE> created;
-    const auto create = [&](Template& t) {
+    // `optionalLast`: the template's last attribute is left out for a module that does not know it.
+    const auto create = [&](Template& t, bool optionalLast = false) {
         QList<CK_ATTRIBUTE> a = t.attributes();
         CK_OBJECT_HANDLE h = CK_INVALID_HANDLE;
         rv = f()->C_CreateObject(s->handle, a.data(), CK_ULONG(a.size()), &h);
+        if (rv == CKR_ATTRIBUTE_TYPE_INVALID && optionalLast)
+            rv = f()->C_CreateObject(s->handle, a.data(), CK_ULONG(a.size() - 1), &h);
         if (rv == CKR_OK)
             created.append(h);
         return rv == CKR_OK;
@@ -1052,7 +1130,7 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
             pub.add(CKA_WRAP, exchange);
         }
     };
-    if (ok && !e.privateKey.isEmpty()) {
+    if (ok && !e.privateKey.isEmpty() && !havePrivate) {
         const unsigned char* k = reinterpret_cast<const unsigned char*>(e.privateKey.constData());
         P8Ptr p8(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &k, e.privateKey.size()));
         KeyPtr key(p8 ? EVP_PKCS82PKEY(p8.get()) : nullptr);
@@ -1091,10 +1169,13 @@ quint32 Pkcs11Backend::importEntry(int slot, const QByteArray& name, int keySpec
                 pri.add(CKA_DECRYPT, exchange);
                 pri.add(CKA_UNWRAP, exchange);
             }
+            // The public value on the private key too, so the key pair stays known without its
+            // public key object.
+            pri.add(CKA_PUBLIC_KEY_INFO, info.publicKey);
             addPublic(pub, key.get());
-            ok = create(pri) && create(pub);
+            ok = create(pri, true) && (havePublic || create(pub));
         }
-    } else if (ok) {
+    } else if (ok && !havePublic) {
         const EVP_PKEY* key = X509_get0_pubkey(x509.get());
         const int type = key ? EVP_PKEY_get_base_id(key) : 0;
         if (type == EVP_PKEY_RSA || type == EVP_PKEY_EC) {

@@ -304,9 +304,16 @@ static tm_status loginAs(int32_t slot, int pinType, const char* pin, int32_t* re
         return TM_ERR_ARGUMENTS;
     bool ok = false;
     QByteArray value = narrow(pin, MaxPin, &ok);
-    if (!ok)
-        return TM_ERR_PIN_LEN_RANGE;
     TM_LOCK;
+    if (!ok) {
+        // Longer than any token takes: no try is spent. The tries left are the token's own count when
+        // it tells one, else unknown: 0 would read as a locked PIN.
+        *retries = TM_RETRIES_UNKNOWN;
+        TokenBackend::PinState st;
+        if (g_backend && g_backend->pinState(slot, pinType, &st) == TM_OK)
+            *retries = st.locked ? 0 : st.retriesLeft;
+        return g_backend ? TM_ERR_PIN_LEN_RANGE : TM_ERR_NOT_READY;
+    }
     tm_status r = TM_ERR_NOT_READY;
     int left = 0;
     if (g_backend)

@@ -267,7 +267,8 @@ quint32 VirtualBackend::writeSectors(int slot, qint64 first, qint64 count, const
             return TM_OK;
         // The partition is a raw image beside the token file, written in place like flash sectors.
         QFile f(m_store.cdromPath(t.serial));
-        if (!f.open(QIODevice::ReadWrite))
+        // Owner-only, as everything in the token store.
+        if (!f.open(QIODevice::ReadWrite) || !f.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
             return TM_ERR_DEVICE;
         const qint64 size = t.cdromSectors * VToken::SectorSize;
         if (f.size() < size && !f.resize(size))
@@ -513,13 +514,14 @@ quint32 VirtualBackend::publicKey(int slot, const QByteArray& name, int keySpec,
     return withToken(slot, "container_get_pubkey", Access::Read, [&](VToken& t, Session&, bool&) {
         const VToken::Container* c = std::as_const(t).findContainer(name);
         const VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
-        if (!h || !h->hasKey())
+        if (!h || (!h->hasKey() && h->privateKey.isEmpty()))
             return TM_ERR_NOT_FOUND;
         out->keyType = h->keyType;
         out->keyBits = h->keyBits;
         // The key value a token hands out (the RSA modulus or the EC point), whether or not the
-        // container holds the key's certificate.
-        out->rawPublicKey = CertInfo::rawKeyFromSpki(h->publicKey);
+        // container holds the key's certificate; a private key alone still tells its public half.
+        out->rawPublicKey =
+            CertInfo::rawKeyFromSpki(h->hasKey() ? h->publicKey : CertInfo::spkiFromPkcs8(h->privateKey));
         return out->rawPublicKey.isEmpty() ? TM_ERR_TOKEN_FAILING : TM_OK;
     });
 }
@@ -547,8 +549,8 @@ quint32 VirtualBackend::deleteCertificate(int slot, const QByteArray& name, int 
                          VToken::KeyHalf* h = c ? c->half(keySpec) : nullptr;
                          if (!h || h->certificate.isEmpty())
                              return TM_ERR_NOT_FOUND;
-                         // The certificate goes together with the key pair it was imported with.
-                         *h = VToken::KeyHalf();
+                         // Only the certificate goes: its key pair may get a renewed certificate.
+                         h->certificate.clear();
                          changed = true;
                          return TM_OK;
                      });
@@ -598,6 +600,9 @@ quint32 VirtualBackend::importEntry(int slot, const QByteArray& container, int k
             return TM_ERR_EXISTS; // an import never overwrites a certificate
         // A key pair already in the slot stays only when the certificate belongs to it.
         if (h->hasKey() && h->publicKey != info.publicKey)
+            return TM_ERR_EXISTS;
+        if (!h->hasKey() && !h->privateKey.isEmpty() &&
+            CertInfo::spkiFromPkcs8(h->privateKey) != info.publicKey)
             return TM_ERR_EXISTS;
         if (e.certificate.size() > MaxCertificate)
             return TM_ERR_CERT_TOO_LARGE; // no token object holds it, however empty the token

@@ -225,6 +225,9 @@ void TCertPage::BuildCertificateTree()
         CertTreeImages::setImage(node, CertTreeImages::Closed);
         for (KeySpec keySpec : {KeySpec::Exchange, KeySpec::Signature})
             addCertificateNodes(node, token, i, keySpec, *m_cert);
+        for (KeySpec keySpec : {KeySpec::Exchange, KeySpec::Signature})
+            if (!m_state.ContainerCertFlags.flag(token, i, keySpec))
+                addKeyNodes(node, token, i, keySpec);
         containers.append(node);
     }
     m_tvCert->addTopLevelItems(containers);
@@ -266,6 +269,20 @@ void TCertPage::addCertificateNodes(QTreeWidgetItem* container, int token, int i
         addNode(node, keyPrefix(keyType, cert.KeyBits) + ResStrs::text("K_RSA_Pri"),
                 CertTreeImages::PrivateKey);
     m_state.ContainerCertFlags.set(token, index, keySpec, true);
+}
+
+void TCertPage::addKeyNodes(QTreeWidgetItem* container, int token, int index, KeySpec keySpec)
+{
+    const QString& name = m_state.TokenInfoTable[size_t(token)].ContainerNames[index];
+    // Without a certificate the key size is not read here: the key type alone names the key.
+    const auto prefix = [](qint32 keyType) {
+        return keyType == qint32(KeyType::Ecc) ? QStringLiteral("(ECC)") : QStringLiteral("(RSA)");
+    };
+    qint32 keyType = 0;
+    if (CerMgrApis::ReadPublicKeyType(token, name, keySpec, keyType) == TokenStatus::Success)
+        addNode(container, prefix(keyType) + ResStrs::text("K_RSA_Pub"), CertTreeImages::PublicKey);
+    if (CerMgrApis::ReadPrivateKeyType(token, name, keySpec, keyType) == TokenStatus::Success)
+        addNode(container, prefix(keyType) + ResStrs::text("K_RSA_Pri"), CertTreeImages::PrivateKey);
 }
 
 void TCertPage::UpdateCertActions()

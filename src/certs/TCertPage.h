@@ -66,6 +66,9 @@ Q_SIGNALS:
 private:
     void addCertificateNodes(QTreeWidgetItem* container, int token, int index, KeySpec keySpec,
                              TQ7CertInfo& cert);
+    // The key halves of a usage whose certificate is gone, shown under the container after its
+    // certificates, where no certificate action applies to them.
+    void addKeyNodes(QTreeWidgetItem* container, int token, int index, KeySpec keySpec);
     int stateOfCurrentToken() const;
     bool currentTokenValid() const;
     int currentContainerCount() const;

@@ -68,8 +68,8 @@ bool SoftHsmTokenBench::addToken(int i, const Token& token)
     }
     const QByteArray label = token.label.isEmpty() ? TokenBench::label(i) : token.label;
     const QDir tokens(QFileInfo(m_hsm->confPath()).path() + QStringLiteral("/tokens"));
-    const QDir made(
-        madeTokens().filePath(QString::fromLatin1((label + '\0' + token.containers.join('\0')).toHex())));
+    const QDir made(madeTokens().filePath(QString::fromLatin1(
+        (label + '\0' + token.containers.join('\0') + '\1' + token.privateKeyOnly.join('\0')).toHex())));
     // The module reads its token folder when it starts: stop it while a token is added.
     uninit_pkcs11();
     if (made.exists()) {
@@ -79,10 +79,13 @@ bool SoftHsmTokenBench::addToken(int i, const Token& token)
     }
     const QStringList before = tokens.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     const bool ok = m_hsm->initToken(QString::fromUtf8(label), ContractData::UserPin, ContractData::SoPin);
+    const bool objects = !token.containers.isEmpty() || !token.privateKeyOnly.isEmpty();
     if (init_pkcs11(moduleName().constData()) != TM_OK || !ok ||
-        (!token.containers.isEmpty() && !addContainers(label, token.containers)))
+        (objects && !addContainers(label, token.containers, token.privateKeyOnly)))
         return false;
     uninit_pkcs11();
+    if (!token.privateKeyOnly.isEmpty() && !deletePublicKeys(label, token.privateKeyOnly))
+        return false;
     bool kept = false;
     for (const QString& folder : tokens.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         if (!before.contains(folder))
@@ -90,7 +93,22 @@ bool SoftHsmTokenBench::addToken(int i, const Token& token)
     return init_pkcs11(moduleName().constData()) == TM_OK && kept;
 }
 
-bool SoftHsmTokenBench::addContainers(const QByteArray& label, const QList<QByteArray>& names)
+bool SoftHsmTokenBench::deletePublicKeys(const QByteArray& label, const QList<QByteArray>& names)
+{
+    for (const QByteArray& name : names)
+        if (!SoftHsmToken::run(QStringLiteral("pkcs11-tool"),
+                               {QStringLiteral("--module"), QString::fromLocal8Bit(moduleName()),
+                                QStringLiteral("--token-label"), QString::fromUtf8(label),
+                                QStringLiteral("--login"), QStringLiteral("--pin"),
+                                QString::fromLatin1(ContractData::UserPin), QStringLiteral("--delete-object"),
+                                QStringLiteral("--type"), QStringLiteral("pubkey"), QStringLiteral("--label"),
+                                QString::fromUtf8(name)}))
+            return false;
+    return true;
+}
+
+bool SoftHsmTokenBench::addContainers(const QByteArray& label, const QList<QByteArray>& names,
+                                      const QList<QByteArray>& privateKeyOnly)
 {
     const QString p12 = QFileInfo(m_hsm->confPath()).path() + QStringLiteral("/keyed.p12");
     QFile f(p12);
@@ -117,8 +135,10 @@ bool SoftHsmTokenBench::addContainers(const QByteArray& label, const QList<QByte
         entries != 1)
         return false;
     bool ok = true;
-    for (const QByteArray& name : names)
+    for (const QByteArray& name : names + privateKeyOnly)
         ok = ok && container_create_new(slot, name.constData()) == TM_OK &&
              pkcs12_import_certificate(slot, name.constData(), TM_KEYSPEC_SIGNATURE, 0) == TM_OK;
+    for (const QByteArray& name : privateKeyOnly)
+        ok = ok && container_delete_cert(slot, name.constData(), TM_KEYSPEC_SIGNATURE) == TM_OK;
     return token_logout(slot) == TM_OK && ok;
 }

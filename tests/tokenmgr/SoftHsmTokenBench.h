@@ -27,7 +27,10 @@ public:
     bool keepsEmptyContainers() const override { return false; }
 
 private:
-    bool addContainers(const QByteArray& label, const QList<QByteArray>& names);
+    bool addContainers(const QByteArray& label, const QList<QByteArray>& names,
+                       const QList<QByteArray>& privateKeyOnly);
+    // Another PKCS#11 program's way to leave a private key alone: its public key object destroyed.
+    bool deletePublicKeys(const QByteArray& label, const QList<QByteArray>& names);
 
     std::unique_ptr<SoftHsmToken> m_hsm;
     bool m_freeSlotTaken = false;

@@ -21,6 +21,8 @@ public:
         QByteArray label; // empty: label(i)
         // Each container holds ContractData::keyedCert() with its key pair, for signing.
         QList<QByteArray> containers;
+        // Each holds only the private key of ContractData::keyedCert(): no certificate, no public key.
+        QList<QByteArray> privateKeyOnly;
         bool initialized = true; // a token not initialized has no label, PINs or containers
         // Applied on the virtual device only: a PKCS#11 token keeps what its module reports.
         std::function<void(VToken&)> virtualTweak;

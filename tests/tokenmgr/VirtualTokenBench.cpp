@@ -41,6 +41,14 @@ bool VirtualTokenBench::addToken(int i, const Token& token)
         c.signature.keyBits = 256;
         t.containers << c;
     }
+    for (const QByteArray& name : token.privateKeyOnly) {
+        VToken::Container c;
+        c.name = name;
+        c.signature.privateKey = ContractData::keyedPrivateKey();
+        c.signature.keyType = TM_KEYTYPE_EC;
+        c.signature.keyBits = 256;
+        t.containers << c;
+    }
     if (token.virtualTweak)
         token.virtualTweak(t);
     VTokenStore store(m_env->tokenStore());

@@ -9,6 +9,8 @@
 #include "VirtualTokenBench.h"
 
 #include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
@@ -93,6 +95,22 @@ class TstTokenMgrContract : public QObject
         if (token_get_pin_state(slot, type, &st[0], &st[1], &st[2], &st[3], &st[4], &st[5]) != TM_OK)
             return {};
         return QList<int>(std::begin(st), std::end(st));
+    }
+    // The signature key pair of ContractData::keyedCert() in a container: both halves, the public one
+    // with its value.
+    static void verifyKeyPair(int slot, const char* name)
+    {
+        int32_t type = -1, bits = -1;
+        QCOMPARE(container_get_prikey(slot, name, TM_KEYSPEC_SIGNATURE, &type, &bits), TM_OK);
+        QCOMPARE(type, TM_KEYTYPE_EC);
+        QCOMPARE(bits, 256);
+        unsigned char blob[256];
+        int32_t length = sizeof(blob);
+        type = bits = -1;
+        QCOMPARE(container_get_pubkey(slot, name, TM_KEYSPEC_SIGNATURE, &type, &bits, blob, &length), TM_OK);
+        QCOMPARE(type, TM_KEYTYPE_EC);
+        QCOMPARE(bits, 256);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(blob), length), keyedPublicKey().right(65));
     }
     // Tries as the backend tells them: exactly, or only whether the PIN is locked.
     int tries(int n) { return bench().exactTries() || n == 0 ? n : TM_RETRIES_UNKNOWN; }
@@ -275,6 +293,11 @@ private Q_SLOTS:
             << UserPin << 0 << false << true << TM_ERR_PIN_LOCKED << 0 << 0 << setTries;
         QTest::newRow("too short, no try lost")
             << QByteArray("123") << 10 << false << true << TM_ERR_PIN_LEN_RANGE << 10 << 10 << QString();
+        // Longer than the library reads: the tries are the token's, not 0 (which reads as locked).
+        QTest::newRow("257 bytes, no try lost")
+            << QByteArray(257, '1') << 10 << false << true << TM_ERR_PIN_LEN_RANGE << 10 << 10 << QString();
+        QTest::newRow("257 bytes on a locked PIN")
+            << QByteArray(257, '1') << 0 << false << true << TM_ERR_PIN_LEN_RANGE << 0 << 0 << setTries;
         QTest::newRow("empty PIN without sensor")
             << QByteArray() << 10 << false << true << TM_ERR_NO_SENSOR << 10 << 10 << QString();
         QTest::newRow("empty PIN on a sensor, no finger")
@@ -551,6 +574,65 @@ private Q_SLOTS:
         QCOMPARE(container_get_pubkey(slot, "box", TM_KEYSPEC_SIGNATURE, &type, &bits, blob, &blen),
                  TM_ERR_BUFFER_TOO_SMALL);
         QCOMPARE(blen, 65);
+    }
+
+    // Deleting a certificate leaves its key pair, which takes a renewed certificate for the same key;
+    // deleting the container takes everything.
+    void deleteCertificateKeepsKeyPair()
+    {
+        TokenBench::Token setup;
+        setup.containers = {"box"};
+        QVERIFY(addToken(1, setup));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        int slot = slotOf(1);
+        QCOMPARE(userLogin(slot), TM_OK);
+        QCOMPARE(container_delete_cert(slot, "box", TM_KEYSPEC_SIGNATURE), TM_OK);
+        QCOMPARE(container_delete_cert(slot, "box", TM_KEYSPEC_SIGNATURE), TM_ERR_NOT_FOUND);
+
+        // Also for the next program that looks.
+        QCOMPARE(restart(), bench().slots(1, 0));
+        slot = slotOf(1);
+        QCOMPARE(userLogin(slot), TM_OK);
+        QCOMPARE(containers(slot), QList<QByteArray>{"box"});
+        QVERIFY(certificate(slot, "box", TM_KEYSPEC_SIGNATURE).isEmpty());
+        verifyKeyPair(slot, "box");
+
+        QTemporaryDir dir;
+        const auto file = [&](const char* name, const QByteArray& der) {
+            QFile f(dir.filePath(QLatin1String(name)));
+            f.open(QIODevice::WriteOnly);
+            f.write(der);
+            return f.fileName().toLocal8Bit();
+        };
+        QCOMPARE(x509_import_certificate(slot, "box", TM_KEYSPEC_SIGNATURE, file("other.cer", tinyCert())),
+                 TM_ERR_EXISTS);
+        QCOMPARE(x509_import_certificate(slot, "box", TM_KEYSPEC_SIGNATURE, file("renewed.cer", keyedCert())),
+                 TM_OK);
+        QCOMPARE(token_reload_all_objects(slot), TM_OK);
+        QCOMPARE(containers(slot), QList<QByteArray>{"box"});
+        QCOMPARE(certificate(slot, "box", TM_KEYSPEC_SIGNATURE), keyedCert());
+        verifyKeyPair(slot, "box");
+
+        QCOMPARE(container_delete(slot, "box"), TM_OK);
+        QCOMPARE(containers(slot), QList<QByteArray>());
+        int32_t type = -1, bits = -1;
+        QCOMPARE(container_get_prikey(slot, "box", TM_KEYSPEC_SIGNATURE, &type, &bits), TM_ERR_NOT_FOUND);
+    }
+
+    // A container holding only a private key tells its public key from the private key itself.
+    void publicKeyOfAPrivateKeyAlone()
+    {
+        if (!onDevice() && QStandardPaths::findExecutable(QStringLiteral("pkcs11-tool")).isEmpty())
+            QSKIP("pkcs11-tool is not installed (package opensc)");
+        TokenBench::Token setup;
+        setup.privateKeyOnly = {"keys"};
+        QVERIFY(addToken(1, setup));
+        QCOMPARE(connectAll(), bench().slots(1, 0));
+        const int slot = slotOf(1);
+        QCOMPARE(userLogin(slot), TM_OK);
+        QCOMPARE(containers(slot), QList<QByteArray>{"keys"});
+        QVERIFY(certificate(slot, "keys", TM_KEYSPEC_SIGNATURE).isEmpty());
+        verifyKeyPair(slot, "keys");
     }
 
     void importThatDoesNotFit()

@@ -266,7 +266,11 @@ private Q_SLOTS:
         QCOMPARE(container_get_prikey(slot, "my keys", keySpec, &type, &bits), TM_OK);
         QCOMPARE(type, keyType);
 
+        // The key pair stays without its certificate, until the container goes.
         QCOMPARE(container_delete_cert(slot, "my keys", keySpec), TM_OK);
+        QCOMPARE(containers(slot), QList<QByteArray>{"my keys"});
+        QCOMPARE(container_get_prikey(slot, "my keys", keySpec, &type, &bits), TM_OK);
+        QCOMPARE(container_delete(slot, "my keys"), TM_OK);
         QCOMPARE(containers(slot), QList<QByteArray>());
     }
 
