@@ -54,7 +54,8 @@ bool VSensor::change(const std::function<bool(State&)>& edit)
     o[QLatin1String("automatic")] = s.automatic;
     o[QLatin1String("placed")] = placed;
     QSaveFile f(m_path);
-    if (!f.open(QIODevice::WriteOnly))
+    // Owner-only, as everything in the token store.
+    if (!f.open(QIODevice::WriteOnly) || !f.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
         return false;
     f.write(QJsonDocument(o).toJson(QJsonDocument::Compact));
     return f.commit();

@@ -1,8 +1,8 @@
 #include "VTokenNotices.h"
 
 #include "VFileLock.h"
+#include "VTokenStore.h"
 
-#include <QDir>
 #include <QFile>
 
 QString VTokenNotices::noticesPath(const QString& storeFolder)
@@ -12,7 +12,7 @@ QString VTokenNotices::noticesPath(const QString& storeFolder)
 
 void VTokenNotices::post(const QString& storeFolder, Kind kind, const QString& devicePath)
 {
-    QDir().mkpath(storeFolder);
+    VTokenStore::makeFolder(storeFolder);
     VFileLock lock(storeFolder + QStringLiteral("/notices.lock"));
     if (!lock.tryLock(5000))
         return; // a lost notice only delays discovery until the next one
@@ -21,6 +21,7 @@ void VTokenNotices::post(const QString& storeFolder, Kind kind, const QString& d
     if (!f.open(trim ? (QIODevice::WriteOnly | QIODevice::Truncate)
                      : (QIODevice::WriteOnly | QIODevice::Append)))
         return;
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner); // it lives among the token files
     const QByteArray line = (kind == Kind::Arrived ? QByteArray("arrived ") : QByteArray("removed ")) +
                             devicePath.toUtf8() + '\n';
     f.write(line);

@@ -6,10 +6,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMutex>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,6 +47,58 @@ QString VTokenStore::defaultFolder()
 VTokenStore::VTokenStore(const QString& folder)
     : m_folder(folder), m_lockTimeout(VTimings::current().lockTimeout)
 {
+    static QMutex mutex;
+    static QSet<QString> secured;
+    const QMutexLocker lock(&mutex);
+    if (!secured.contains(m_folder)) {
+        secured.insert(m_folder);
+        secure();
+    }
+}
+
+bool VTokenStore::makeFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    if (!QDir().mkpath(info.absolutePath()))
+        return false;
+    const QByteArray name = QFile::encodeName(folder);
+    return ::mkdir(name.constData(), 0700) == 0 || (errno == EEXIST && QFileInfo(folder).isDir());
+}
+
+void VTokenStore::secure() const
+{
+    const QByteArray folder = QFile::encodeName(m_folder);
+    struct stat st = {};
+    // Only a real folder of this user's; a link is not followed, another user's folder not touched.
+    if (::lstat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return;
+    bool folderTightened = false;
+    int filesTightened = 0;
+    if ((st.st_mode & 077) != 0 && ::chmod(folder.constData(), 0700) == 0)
+        folderTightened = true;
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* e = ::readdir(dir)) {
+        struct stat fs = {};
+        if (::fstatat(dirFd, e->d_name, &fs, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(fs.st_mode) ||
+            fs.st_uid != ::geteuid() || (fs.st_mode & 077) == 0)
+            continue;
+        if (::fchmodat(dirFd, e->d_name, fs.st_mode & 0700, 0) == 0)
+            ++filesTightened;
+    }
+    ::closedir(dir);
+    if (!folderTightened && filesTightened == 0)
+        return;
+    const QByteArray what = folderTightened && filesTightened > 0
+                                ? "the folder and " + QByteArray::number(filesTightened) + " file(s) in it"
+                            : folderTightened ? QByteArray("the folder")
+                                              : QByteArray::number(filesTightened) + " file(s) in it";
+    std::fprintf(stderr, "QX4100: the virtual token store %s was open to other users; %s made owner-only\n",
+                 folder.constData(), what.constData());
 }
 
 QString VTokenStore::tokenPath(const QString& serial) const
@@ -61,6 +118,7 @@ QString VTokenStore::cdromPath(const QString& serial) const
 
 QStringList VTokenStore::serials() const
 {
+    secure();
     QStringList out;
     const QStringList files = QDir(m_folder).entryList({QLatin1Char('*') + Suffix}, QDir::Files, QDir::Name);
     for (const QString& f : files) {
@@ -144,7 +202,8 @@ bool VTokenStore::write(const QString& serial, const VToken& token) const
 {
     removeLeftovers(serial);
     QSaveFile f(tokenPath(serial));
-    if (!f.open(QIODevice::WriteOnly))
+    // Owner-only: the file holds private keys.
+    if (!f.open(QIODevice::WriteOnly) || !f.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
         return false;
     const QByteArray bytes = token.encode();
     if (f.write(bytes) != bytes.size()) {
@@ -192,7 +251,8 @@ VTokenStore::Result VTokenStore::create(VToken token)
 {
     if (!VToken::validSerial(token.serial))
         return Result::Missing;
-    QDir().mkpath(m_folder);
+    if (!makeFolder(m_folder))
+        return Result::WriteFailed;
     VFileLock lock(lockPath(token.serial));
     if (!lock.tryLock(m_lockTimeout))
         return Result::Busy;

@@ -26,14 +26,22 @@ public:
     // QX4100_TOKEN_STORE, else the XDG data home's Vostrel/QX4100/tokens.
     static QString defaultFolder();
 
+    // Tightens the folder and its files to owner-only (they hold private keys) the first time this
+    // process opens the folder.
     explicit VTokenStore(const QString& folder = defaultFolder());
+
+    // Creates `folder` (and its parents) with the folder itself owner-only; true when it exists.
+    static bool makeFolder(const QString& folder);
+    // Makes the folder and every file in it owner-only. When something was open to other users it
+    // says so on standard error, once, since afterwards nothing is.
+    void secure() const;
 
     QString folder() const { return m_folder; }
     QString tokenPath(const QString& serial) const;
     QString lockPath(const QString& serial) const;
     QString cdromPath(const QString& serial) const;
 
-    // Serials of every token file, sorted.
+    // Serials of every token file, sorted; the folder is secured first.
     QStringList serials() const;
     // Missing, Failing (with the reason in `why`), or Ok with the token in `out`.
     Result load(const QString& serial, VToken* out, VToken::DecodeResult* why = nullptr) const;

@@ -179,6 +179,24 @@ bool applyProperties(Ctx& c, const QMap<QString, QString>& o, VToken& t)
     return true;
 }
 
+// A token's own text on one line: a line break or another control character in a label, a
+// manufacturer or a name is shown escaped, so it cannot forge a line for a script reading the output.
+QString escaped(const QString& text)
+{
+    QString out;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u == u'\\')
+            out += QLatin1String("\\\\");
+        else if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029)
+            out += u < 0x100 ? QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'))
+                             : QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        else
+            out += ch;
+    }
+    return out;
+}
+
 QString storeError(VTokenStore::Result r)
 {
     switch (r) {
@@ -325,7 +343,7 @@ int cmdList(Ctx& c)
             continue;
         }
         c.out << s << "  " << (t.pluggedIn ? "plugged" : "pulled ") << "  " << t.devicePath() << "  "
-              << QString::fromUtf8(t.label) << (t.initialized ? "" : "  [not initialized]")
+              << escaped(QString::fromUtf8(t.label)) << (t.initialized ? "" : "  [not initialized]")
               << (t.fingerSupport ? "  [fingerprint]" : "") << "\n";
     }
     return 0;
@@ -339,7 +357,7 @@ void showHalf(Ctx& c, const char* name, const VToken::KeyHalf& h)
           << (h.privateKey.isEmpty() ? "" : ", private key") << (h.hasKey() ? ", public key" : "");
     CertInfo info;
     if (!h.certificate.isEmpty() && CertInfo::fromDer(h.certificate, &info))
-        c.out << "\n      certificate: " << info.subject << " (kind " << info.kind << ", "
+        c.out << "\n      certificate: " << escaped(info.subject) << " (kind " << info.kind << ", "
               << h.certificate.size() << " bytes)";
     c.out << "\n";
 }
@@ -359,9 +377,9 @@ int cmdShow(Ctx& c)
     c.out << "serial:        " << t.serial << "\n"
           << "device path:   " << t.devicePath() << "\n"
           << "plugged in:    " << (t.pluggedIn ? "yes" : "no") << "\n"
-          << "label:         " << QString::fromUtf8(t.label) << "\n"
-          << "manufacturer:  " << QString::fromLocal8Bit(t.manufacturer) << "\n"
-          << "model:         " << QString::fromLocal8Bit(t.model) << "\n"
+          << "label:         " << escaped(QString::fromUtf8(t.label)) << "\n"
+          << "manufacturer:  " << escaped(QString::fromLocal8Bit(t.manufacturer)) << "\n"
+          << "model:         " << escaped(QString::fromLocal8Bit(t.model)) << "\n"
           << "initialized:   " << (t.initialized ? "yes" : "no") << "\n"
           << "fingerprint:   " << (t.fingerSupport ? "yes" : "no") << "\n"
           << "user PIN:      length " << t.userPin.minLength << "-" << t.userPin.maxLength << ", tries "
@@ -383,7 +401,7 @@ int cmdShow(Ctx& c)
               << hex(int(f.status)) << ", writes left " << f.writesLeft << ", delay " << f.delayMs << " ms\n";
     c.out << "containers:    " << t.containers.size() << "\n";
     for (const VToken::Container& ct : t.containers) {
-        c.out << "  " << QString::fromLocal8Bit(ct.name) << "\n";
+        c.out << "  " << escaped(QString::fromLocal8Bit(ct.name)) << "\n";
         showHalf(c, "exchange", ct.exchange);
         showHalf(c, "signature", ct.signature);
     }

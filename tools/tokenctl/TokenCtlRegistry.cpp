@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -216,7 +217,15 @@ int TokenCtlRegistry::dispatch(const QStringList& args, QTextStream& out, QTextS
     for (const Option& o : cmd->options)
         if (p.isSet(o.name))
             options.insert(o.name, o.valueName.isEmpty() ? QStringLiteral("1") : p.value(o.name));
-    VTokenStore store;
+    // A file where the folder should be would only show later as a lock that never comes free.
+    const QString folder = VTokenStore::defaultFolder();
+    if (QFileInfo(folder).exists() && !QFileInfo(folder).isDir()) {
+        err << "tokenctl: the token store \"" << folder << "\" is not a folder"
+            << (qEnvironmentVariableIsEmpty("QX4100_TOKEN_STORE") ? "" : " (QX4100_TOKEN_STORE names it)")
+            << "\n";
+        return 1;
+    }
+    VTokenStore store(folder);
     TokenCtlContext ctx{positional, options, store, out, err};
     return cmd->run(ctx);
 }
