@@ -47,26 +47,24 @@ CK_RV slotList(CK_FUNCTION_LIST* f, QList<CK_SLOT_ID>* ids)
     return rv;
 }
 
-// Names unique within one token: a taken name gets " (2)", " (3)" ... within the contract's length.
-class UniqueNames
+// Names unique within one token: the first holder of a name keeps it, a later one gets " (2)",
+// " (3)" ... within the contract's length, never a name another container holds of its own.
+QList<QByteArray> uniqueNames(const QList<QByteArray>& wanted)
 {
-public:
-    QByteArray take(QByteArray name)
-    {
-        if (name.size() > TokenBackend::MaxContainerName)
-            name.truncate(TokenBackend::MaxContainerName);
+    const QSet<QByteArray> own(wanted.cbegin(), wanted.cend());
+    QSet<QByteArray> taken;
+    QList<QByteArray> out;
+    for (const QByteArray& name : wanted) {
         QByteArray candidate = name;
-        for (int n = 2; m_taken.contains(candidate); ++n) {
+        for (int n = 2; taken.contains(candidate) || (candidate != name && own.contains(candidate)); ++n) {
             const QByteArray suffix = " (" + QByteArray::number(n) + ')';
             candidate = name.left(TokenBackend::MaxContainerName - suffix.size()) + suffix;
         }
-        m_taken.insert(candidate);
-        return candidate;
+        taken.insert(candidate);
+        out.append(candidate);
     }
-
-private:
-    QSet<QByteArray> m_taken;
-};
+    return out;
+}
 
 QByteArray padded(const CK_UTF8CHAR* text, int size)
 {
@@ -431,15 +429,21 @@ quint32 Pkcs11Backend::load(Session& s)
     if (rv != CKR_OK)
         return status(rv);
     QList<CK_OBJECT_HANDLE> handles;
-    for (;;) {
-        CK_OBJECT_HANDLE batch[128];
+    QSet<CK_OBJECT_HANDLE> seen;
+    // Bounded in rounds too: a module may hand out the same handles for ever.
+    for (CK_ULONG round = 0; round < MaxObjects; ++round) {
+        CK_OBJECT_HANDLE batch[128] = {};
         CK_ULONG n = 0;
         rv = f()->C_FindObjects(s.handle, batch, 128, &n);
         if (rv != CKR_OK || n == 0)
             break;
-        n = qMin<CK_ULONG>(n, 128); // never more than the batch holds
+        // Never more than the batch holds, and each object once, whatever count the module claims.
+        n = qMin<CK_ULONG>(n, 128);
         for (CK_ULONG i = 0; i < n && CK_ULONG(handles.size()) < MaxObjects; ++i)
-            handles.append(batch[i]);
+            if (batch[i] != CK_INVALID_HANDLE && !seen.contains(batch[i])) {
+                seen.insert(batch[i]);
+                handles.append(batch[i]);
+            }
         if (CK_ULONG(handles.size()) >= MaxObjects)
             break;
     }
@@ -522,7 +526,7 @@ quint32 Pkcs11Backend::load(Session& s)
 
     // Names: the private key's label, else the first label, else the ID in hexadecimal, else the
     // object's handle; a name already taken or unfit for the contract is made unique.
-    UniqueNames names;
+    QList<QByteArray> wanted;
     const auto fit = [](const QByteArray& n) {
         return !n.isEmpty() && n.size() <= MaxContainerName && !n.contains('\0');
     };
@@ -543,8 +547,11 @@ quint32 Pkcs11Backend::load(Session& s)
                        : "id-" + QCryptographicHash::hash(c.id, QCryptographicHash::Sha256).toHex();
         if (!fit(name))
             name = QByteArray("object-") + QByteArray::number(c.objects[0].handle);
-        c.name = names.take(name);
+        wanted.append(name);
     }
+    const QList<QByteArray> names = uniqueNames(wanted);
+    for (qsizetype i = 0; i < s.containers.size(); ++i)
+        s.containers[i].name = names[i];
     s.loaded = true;
     return TM_OK;
 }

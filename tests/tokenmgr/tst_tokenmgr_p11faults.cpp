@@ -123,6 +123,22 @@ class TstTokenMgrP11Faults : public QObject
         int32_t retries = 0;
         return m_slot >= 0 && token_login(m_slot, UserPin.constData(), &retries) == TM_OK;
     }
+    // The test's token found among those connected and logged in, with the faults left as they are.
+    bool reinsertKeepingFaults()
+    {
+        m_slot = -1;
+        for (int i = 0; i < TM_MAX_SLOTS && m_slot < 0; ++i) {
+            char serial[TM_SERIAL_SIZE], label[TM_LABEL_SIZE], man[TM_MANUFACTURER_SIZE],
+                model[TM_MODEL_SIZE];
+            int32_t v[10];
+            if (token_get_info_ex(i, serial, label, man, model, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                                  &v[6], &v[7], &v[8], &v[9]) == TM_OK &&
+                QByteArray(label) == "Faulty")
+                m_slot = i;
+        }
+        int32_t retries = 0;
+        return m_slot >= 0 && token_login(m_slot, UserPin.constData(), &retries) == TM_OK;
+    }
     tm_status importP12(const QByteArray& container)
     {
         int32_t count = 0;
@@ -599,6 +615,95 @@ private Q_SLOTS:
             QCOMPARE(buffer.left(NameBuffer), QByteArray(NameBuffer, '\x5A'));
         }
         QCOMPARE(buffer.mid(NameBuffer), QByteArray(64, '\x5A'));
+    }
+
+    // A module that hands out null functions, absurd counts or lengths gets statuses, not a crash; what
+    // it does answer sensibly still shows.
+    void hostileModules_data()
+    {
+        QTest::addColumn<QByteArray>("faults");
+        QTest::addColumn<tm_status>("findStatus");
+        QTest::newRow("null functions") << QByteArray("hostile:null-functions") << TM_ERR_NOT_SUPPORTED;
+        QTest::newRow("2^40 slots") << QByteArray("hostile:huge-slot-count") << TM_ERR_DEVICE;
+        QTest::newRow("objects beyond the batch") << QByteArray("hostile:objects-beyond-batch") << TM_OK;
+        QTest::newRow("attribute longer than its buffer") << QByteArray("hostile:attribute-length") << TM_OK;
+    }
+    void hostileModules()
+    {
+        QFETCH(QByteArray, faults);
+        QFETCH(tm_status, findStatus);
+        // The module's function list is taken when the library starts: start it again with the faults.
+        uninit_pkcs11();
+        QCOMPARE(m_set(faults.constData()), 0);
+        QCOMPARE(init_pkcs11(FAULTP11_FILE), TM_OK);
+        uint32_t ids[TM_MAX_SLOTS] = {};
+        int32_t count = TM_MAX_SLOTS;
+        QCOMPARE(token_find(ids, &count), findStatus);
+        if (findStatus != TM_OK) {
+            QCOMPARE(count, 0);
+            QCOMPARE(token_connect(0), TM_ERR_SLOT);
+            int32_t retries = 0;
+            QCOMPARE(token_login(0, UserPin.constData(), &retries), TM_ERR_SLOT);
+            return;
+        }
+        for (int i = 0; i < count; ++i)
+            QCOMPARE(token_connect(i), TM_OK);
+        QVERIFY(reinsertKeepingFaults());
+        // Both containers, each with its certificate in one of the two usages (names may differ: the
+        // labels the module claims are 200 000 bytes long).
+        const QList<QByteArray> names = LibraryCalls::containerNames(m_slot);
+        QCOMPARE(names.size(), 2);
+        for (const QByteArray& name : names) {
+            tm_status exchange = TM_OK, signature = TM_OK;
+            const QByteArray a = certificate(name.constData(), TM_KEYSPEC_EXCHANGE, &exchange);
+            const QByteArray b = certificate(name.constData(), TM_KEYSPEC_SIGNATURE, &signature);
+            QCOMPARE(a + b, m_der);
+        }
+    }
+
+    // A module may answer a query for several attributes with CKR_ATTRIBUTE_TYPE_INVALID when one is
+    // missing and another did not fit: an ID of any length still groups its objects, and two IDs that
+    // differ only past the first 256 bytes stay apart.
+    void longIdsQueriedAlone()
+    {
+        QCOMPARE(m_set("attributes:type-invalid-wins"), 0);
+        const CK_SESSION_HANDLE h = openSession();
+        QVERIFY(h != CK_INVALID_HANDLE);
+        const auto closeLater = qScopeGuard([&] { m_p11->C_CloseSession(h); });
+        const QByteArray id(300, '\x11');
+        QVERIFY(addCertificate(h, id, "long a", m_der));
+        QVERIFY(addCertificate(h, id, "long b", m_der));
+        QVERIFY(addCertificate(h, id.left(299) + '\x22', {}, m_der));
+        QCOMPARE(token_reload_all_objects(m_slot), TM_OK);
+        const QList<QByteArray> names = LibraryCalls::containerNames(m_slot);
+        QCOMPARE(names.size(), 4);
+        QVERIFY(names.contains("long a"));
+        QVERIFY(!names.contains("long b"));
+    }
+
+    // Objects without an ID are containers of their own, however their labels repeat, and deleting
+    // one destroys that object alone.
+    void objectsWithoutId()
+    {
+        const CK_SESSION_HANDLE h = openSession();
+        QVERIFY(h != CK_INVALID_HANDLE);
+        const auto closeLater = qScopeGuard([&] { m_p11->C_CloseSession(h); });
+        QVERIFY(addCertificate(h, {}, "twin", m_der));
+        QVERIFY(addCertificate(h, {}, "twin", m_der));
+        QVERIFY(addCertificate(h, {}, "twin (2)", m_der));
+        QCOMPARE(token_reload_all_objects(m_slot), TM_OK);
+        QList<QByteArray> names = LibraryCalls::containerNames(m_slot);
+        std::sort(names.begin(), names.end());
+        QCOMPARE(names, (QList<QByteArray>{"root", "signing", "twin", "twin (2)", "twin (3)"}));
+        QCOMPARE(container_delete(m_slot, "twin"), TM_OK);
+        names = LibraryCalls::containerNames(m_slot);
+        std::sort(names.begin(), names.end());
+        QCOMPARE(names, (QList<QByteArray>{"root", "signing", "twin", "twin (2)"}));
+        tm_status st = TM_OK;
+        for (const char* name : {"twin", "twin (2)"}) {
+            QCOMPARE(certificate(name, TM_KEYSPEC_EXCHANGE, &st), m_der);
+            QCOMPARE(st, TM_OK);
+        }
     }
 
     // A program that never calls uninit_pkcs11 still ends normally: the library's teardown at exit

@@ -392,6 +392,44 @@ private Q_SLOTS:
         }
     }
 
+    // A key pair imported by softhsm2-util under a 300-byte ID is one container, and a certificate
+    // imported into it joins it under that ID, as pkcs11-tool then lists it.
+    void longIdFromOtherPrograms()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pkcs11-tool")).isEmpty())
+            QSKIP("pkcs11-tool is not installed (package opensc)");
+        const QString id = QString::fromLatin1(QByteArray(300, '\x5A').toHex());
+        QVERIFY(SoftHsmToken::run(
+            QStringLiteral("softhsm2-util"),
+            {QStringLiteral("--import"), m_files->path(QStringLiteral("user.key")), QStringLiteral("--token"),
+             QStringLiteral("Tok A"), QStringLiteral("--pin"), QString::fromLatin1(UserPin),
+             QStringLiteral("--id"), id, QStringLiteral("--label"), QStringLiteral("long id")}));
+        const int slot = slotOf("Tok A");
+        QCOMPARE(login(slot), TM_OK);
+        QCOMPARE(containers(slot), QList<QByteArray>{"long id"});
+        int32_t type = -1, bits = -1;
+        const int keySpec =
+            container_get_prikey(slot, "long id", TM_KEYSPEC_EXCHANGE, &type, &bits) == TM_OK ? 1 : 2;
+        QCOMPARE(container_get_prikey(slot, "long id", keySpec, &type, &bits), TM_OK);
+        QCOMPARE(bits, 2048);
+        QCOMPARE(x509_import_certificate(slot, "long id", keySpec,
+                                         m_files->path(QStringLiteral("user.der")).toLocal8Bit()),
+                 TM_OK);
+        QCOMPARE(token_reload_all_objects(slot), TM_OK);
+        QCOMPARE(containers(slot), QList<QByteArray>{"long id"});
+        unsigned char der[16384];
+        int32_t len = sizeof(der);
+        QCOMPARE(container_get_cert(slot, "long id", keySpec, der, &len), TM_OK);
+        QByteArray listing;
+        QVERIFY(SoftHsmToken::run(QStringLiteral("pkcs11-tool"),
+                                  {QStringLiteral("--module"), QString::fromLocal8Bit(SoftHsmToken::module()),
+                                   QStringLiteral("--token-label"), QStringLiteral("Tok A"),
+                                   QStringLiteral("--login"), QStringLiteral("--pin"),
+                                   QString::fromLatin1(UserPin), QStringLiteral("--list-objects")},
+                                  &listing));
+        QCOMPARE(listing.count(id.toLatin1()), 3); // private key, public key and certificate
+    }
+
     void importNeedsLogin()
     {
         const int slot = slotOf("Tok A");

@@ -14,6 +14,18 @@
  *       C_Login answers that code without asking the real module.
  *   flag:user-pin-locked | flag:user-pin-final-try | flag:user-pin-count-low | flag:so-pin-...
  *       C_GetTokenInfo reports the flag besides the real ones.
+ *   hostile:null-functions
+ *       the function list handed out from then on has every entry but C_Initialize, C_Finalize and
+ *       C_GetFunctionList null.
+ *   hostile:huge-slot-count
+ *       C_GetSlotList reports 2^40 slots.
+ *   hostile:objects-beyond-batch
+ *       C_FindObjects reports 1000 more handles than it was asked for (and wrote).
+ *   hostile:attribute-length
+ *       C_GetAttributeValue reports 200 000 bytes for every CKA_ID and CKA_LABEL it answered.
+ *   attributes:type-invalid-wins
+ *       C_GetAttributeValue of several attributes answers CKR_ATTRIBUTE_TYPE_INVALID where the real
+ *       module said CKR_BUFFER_TOO_SMALL, as modules may when both apply.
  *
  * An empty list clears every fault (the token is back). faultp11_calls() counts the calls made through
  * this module since the last faultp11_set(), so a test can remove the token at every step of a call. */
@@ -37,6 +49,12 @@ static CK_RV g_removedRv = CKR_DEVICE_REMOVED;
 static CK_RV g_loginRv = CKR_OK;
 static CK_FLAGS g_flags;
 static unsigned long g_calls;
+static int g_nullFunctions;
+static int g_hugeSlotCount;
+static int g_objectsBeyondBatch;
+static int g_attributeLength;
+static int g_typeInvalidWins;
+static CK_FUNCTION_LIST g_nullList;
 
 static void clearFaults(void)
 {
@@ -48,6 +66,11 @@ static void clearFaults(void)
     g_loginRv = CKR_OK;
     g_flags = 0;
     g_calls = 0;
+    g_nullFunctions = 0;
+    g_hugeSlotCount = 0;
+    g_objectsBeyondBatch = 0;
+    g_attributeLength = 0;
+    g_typeInvalidWins = 0;
 }
 
 /* Counts a call and tells whether the token is gone for it. */
@@ -94,7 +117,17 @@ static int applyOne(const char* s, size_t n)
             return 0;
         }
     }
-    if (equals(s, n, "login:pin-incorrect"))
+    if (equals(s, n, "hostile:null-functions"))
+        g_nullFunctions = 1;
+    else if (equals(s, n, "hostile:huge-slot-count"))
+        g_hugeSlotCount = 1;
+    else if (equals(s, n, "hostile:objects-beyond-batch"))
+        g_objectsBeyondBatch = 1;
+    else if (equals(s, n, "hostile:attribute-length"))
+        g_attributeLength = 1;
+    else if (equals(s, n, "attributes:type-invalid-wins"))
+        g_typeInvalidWins = 1;
+    else if (equals(s, n, "login:pin-incorrect"))
         g_loginRv = CKR_PIN_INCORRECT;
     else if (equals(s, n, "login:pin-locked"))
         g_loginRv = CKR_PIN_LOCKED;
@@ -180,6 +213,10 @@ static CK_RV wGetSlotList(CK_BBOOL present, CK_SLOT_ID_PTR list, CK_ULONG_PTR co
             return CKR_ARGUMENTS_BAD;
         *count = 0;
         return CKR_OK;
+    }
+    if (g_hugeSlotCount && count) {
+        *count = (CK_ULONG)1 << 40;
+        return list ? CKR_BUFFER_TOO_SMALL : CKR_OK;
     }
     return g_real->C_GetSlotList(present, list, count);
 }
@@ -271,7 +308,15 @@ static CK_RV wDestroyObject(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object)
 static CK_RV wGetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR attrs,
                                 CK_ULONG count)
 {
-    return gone() ? g_removedRv : g_real->C_GetAttributeValue(session, object, attrs, count);
+    if (gone())
+        return g_removedRv;
+    CK_RV rv = g_real->C_GetAttributeValue(session, object, attrs, count);
+    if (g_typeInvalidWins && count > 1 && rv == CKR_BUFFER_TOO_SMALL)
+        rv = CKR_ATTRIBUTE_TYPE_INVALID;
+    for (CK_ULONG i = 0; g_attributeLength && i < count; ++i)
+        if ((attrs[i].type == CKA_ID || attrs[i].type == CKA_LABEL) && attrs[i].ulValueLen != (CK_ULONG)-1)
+            attrs[i].ulValueLen = 200000;
+    return rv;
 }
 
 static CK_RV wSetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR attrs,
@@ -288,7 +333,12 @@ static CK_RV wFindObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE_PTR attrs,
 static CK_RV wFindObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE_PTR objects, CK_ULONG max,
                           CK_ULONG_PTR count)
 {
-    return gone() ? g_removedRv : g_real->C_FindObjects(session, objects, max, count);
+    if (gone())
+        return g_removedRv;
+    const CK_RV rv = g_real->C_FindObjects(session, objects, max, count);
+    if (rv == CKR_OK && g_objectsBeyondBatch && count && *count > 0)
+        *count += 1000;
+    return rv;
 }
 
 static CK_RV wFindObjectsFinal(CK_SESSION_HANDLE session)
@@ -340,6 +390,15 @@ FAULTP11_API CK_RV C_GetFunctionList(CK_FUNCTION_LIST_PTR_PTR list)
         g_list.C_FindObjectsFinal = wFindObjectsFinal;
         if (faultp11_set(getenv("QX_FAULTP11_FAULTS")) != 0)
             return CKR_GENERAL_ERROR;
+    }
+    if (g_nullFunctions) {
+        memset(&g_nullList, 0, sizeof(g_nullList));
+        g_nullList.version = g_list.version;
+        g_nullList.C_Initialize = g_list.C_Initialize;
+        g_nullList.C_Finalize = g_list.C_Finalize;
+        g_nullList.C_GetFunctionList = C_GetFunctionList;
+        *list = &g_nullList;
+        return CKR_OK;
     }
     *list = &g_list;
     return CKR_OK;
