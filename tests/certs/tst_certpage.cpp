@@ -59,6 +59,14 @@ VToken::Container box(const QByteArray& name, const QString& exchange, const QSt
     return c;
 }
 
+// A container whose signature half kept its key pair after its certificate was deleted.
+VToken::Container keysOnly(const QByteArray& name, const QString& signature)
+{
+    VToken::Container c = box(name, QString(), signature);
+    c.signature.certificate.clear();
+    return c;
+}
+
 VToken tokenWith(int index, const QList<VToken::Container>& containers)
 {
     VToken t = TokenFixture::token(index);
@@ -309,6 +317,13 @@ private Q_SLOTS:
             << QList<VToken::Container>{box("sig only", QString(), "ca"), box("empty", QString(), QString())}
             << QStringList{"0|sig only" + cont + "|2", "1|" + sig + "(CA)|2",      "2|~CN=|3",
                            "2|(RSA3072)" + pub + "|4", "2|(RSA3072)" + pri + "|5", "0|empty" + cont + "|1"};
+        // Key halves without their certificate come after the certificates, where no certificate
+        // action reaches them.
+        QTest::newRow("a key pair whose certificate was deleted")
+            << QList<VToken::Container>{box("kept", "root", QString()), keysOnly("kept2", "user")}
+            << QStringList{"0|kept" + cont + "|2",     "1|" + ex + "(ROOT)|2",     "2|~CN=|3",
+                           "2|(RSA2048)" + pub + "|4", "2|(RSA2048)" + pri + "|5", "0|kept2" + cont + "|2",
+                           "1|(ECC)" + pub + "|4",     "1|(ECC)" + pri + "|5"};
     }
 
     void treeShapes()
@@ -337,6 +352,9 @@ private Q_SLOTS:
         QTest::newRow("private key") << two << QList<int>{0, 0, 2} << 2 << false << false;
         QTest::newRow("subject, logged out") << two << QList<int>{0, 0, 0} << 1 << false << false;
         QTest::newRow("placeholder") << QList<VToken::Container>{} << QList<int>{0} << 2 << false << false;
+        const QList<VToken::Container> kept = {box("a", "root", QString()), keysOnly("b", "user")};
+        QTest::newRow("key without certificate") << kept << QList<int>{1, 0} << 2 << false << false;
+        QTest::newRow("its container") << kept << QList<int>{1} << 2 << true << false;
     }
 
     void actionsFollowSelection()
@@ -530,11 +548,16 @@ private Q_SLOTS:
         const VToken::Container* a = after.findContainer("a");
         QCOMPARE(a && !a->exchange.certificate.isEmpty(), exchangeOfA);
         QCOMPARE(a && !a->signature.certificate.isEmpty(), signatureOfA);
+        if (a)
+            QVERIFY(!a->signature.privateKey.isEmpty()); // the key pair stays with or without it
 
         if (yes) {
             // The tree shows what is left, and the stores hold the certificates of both tokens again.
             QCOMPARE(tree()->topLevelItem(0)->text(0), containersLeft[0] + t("K_Cont"));
-            QCOMPARE(node({0})->childCount(), 1);
+            // A deleted certificate leaves its key pair, shown without it.
+            QCOMPARE(node({0})->childCount(), button == QLatin1String("AcDelCert") ? 3 : 1);
+            if (button == QLatin1String("AcDelCert"))
+                QCOMPARE(node({0, 1})->text(0), "(ECC)" + t("K_RSA_Pub"));
             QCOMPARE(containersIn("MY"), QStringList{"other"});
             QCOMPARE(store("CA").size(), 1);
         } else {

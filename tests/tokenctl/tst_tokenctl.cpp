@@ -532,6 +532,80 @@ private Q_SLOTS:
         QCOMPARE(libraryTokens().value(0).label, QStringLiteral("测").toUtf8());
     }
 
+    // A token's texts cannot forge a line of show's output: control characters come out escaped.
+    void showEscapesTokenTexts_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("label with a line break") << "--label"
+                                                 << "a\nserial:        FORGED"
+                                                 << "label:         a\\x0aserial:        FORGED";
+        QTest::newRow("manufacturer with an escape") << "--manufacturer"
+                                                     << "Acme\x1b[2J"
+                                                     << "manufacturer:  Acme\\x1b[2J";
+        QTest::newRow("backslash stays readable") << "--label"
+                                                  << "a\\x0a"
+                                                  << "label:         a\\\\x0a";
+    }
+    void showEscapesTokenTexts()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, value);
+        QFETCH(QString, shown);
+        QCOMPARE(tokenctl({QStringLiteral("create"), QStringLiteral("--serial"), Serial, option, value}).code,
+                 0);
+        const Run r = tokenctl({QStringLiteral("show"), Serial});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split(QLatin1Char('\n'));
+        QVERIFY2(lines.contains(shown), qPrintable(r.out));
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^serial:"))).size(), 1);
+        QVERIFY(!r.out.contains(QLatin1Char('\x1b')));
+    }
+
+    // A store open to other users is made owner-only by the next run, which says so once.
+    void looseStoreTightened()
+    {
+        QCOMPARE(tokenctl({QStringLiteral("create"), QStringLiteral("--serial"), Serial}).code, 0);
+        const QString token = m_env->tokenStore() + QStringLiteral("/") + Serial + QStringLiteral(".qxtoken");
+        const auto mode = [](const QString& path) {
+            return int(QFileInfo(path).permissions() &
+                       (QFile::ReadGroup | QFile::ReadOther | QFile::ReadOwner | QFile::WriteGroup |
+                        QFile::WriteOther));
+        };
+        const int ownerOnly = int(QFile::ReadOwner);
+        QCOMPARE(mode(token) & ~int(QFile::WriteOwner), ownerOnly); // created owner-only
+        QVERIFY(QFile::setPermissions(
+            m_env->tokenStore(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                     QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(token, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        Run r = tokenctl({QStringLiteral("list")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err.count(QStringLiteral("open to other users")), 1);
+        QCOMPARE(mode(token) & ~int(QFile::WriteOwner), ownerOnly);
+        QCOMPARE(QFileInfo(m_env->tokenStore()).permissions() &
+                     (QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther),
+                 QFile::Permissions());
+        r = tokenctl({QStringLiteral("list")});
+        QCOMPARE(r.err, QString());
+    }
+
+    // A store that is a file is named as such, not taken for a lock held elsewhere.
+    void storeThatIsAFile()
+    {
+        const QString file = m_env->path(QStringLiteral("not-a-folder"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        const QByteArray before = qgetenv("QX4100_TOKEN_STORE");
+        qputenv("QX4100_TOKEN_STORE", file.toLocal8Bit());
+        const Run r = tokenctl({QStringLiteral("create"), QStringLiteral("--serial"), Serial});
+        qputenv("QX4100_TOKEN_STORE", before);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("is not a folder")), qPrintable(r.err));
+        QVERIFY(!r.err.contains(QStringLiteral("locked")));
+    }
+
     void badInputChangesNothing_data()
     {
         QTest::addColumn<QStringList>("args");

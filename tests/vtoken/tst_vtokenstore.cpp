@@ -10,6 +10,7 @@
 #include <QCborArray>
 #include <QCborValue>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QMessageAuthenticationCode>
 #include <QProcess>
@@ -398,6 +399,28 @@ private Q_SLOTS:
     }
 
     // The store writes notices, the tool reads them: both sides of the notice file agree.
+    // Everything the store writes is its owner's alone: the files hold private keys.
+    void filesOwnerOnly()
+    {
+        const QString folder = m_env->path(QStringLiteral("fresh/tokens"));
+        VTokenStore fresh(folder);
+        QCOMPARE(fresh.create(sampleToken()), VTokenStore::Result::Ok);
+        QCOMPARE(fresh.update(Serial, [](VToken& t) { return !t.label.isEmpty(); }), VTokenStore::Result::Ok);
+        VTokenNotices::post(folder, VTokenNotices::Kind::Arrived, QStringLiteral("X"));
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(QFileInfo(folder).permissions() & others, QFile::Permissions());
+        const QStringList files = QDir(folder).entryList(QDir::Files);
+        QVERIFY(files.size() >= 3); // token, its lock, notices
+        for (const QString& name : files)
+            QVERIFY2((QFileInfo(folder + QLatin1Char('/') + name).permissions() & others) == 0,
+                     qPrintable(name));
+        // A file someone opened up is closed again by the next listing.
+        QVERIFY(QFile::setPermissions(fresh.tokenPath(Serial), QFile::ReadOwner | QFile::ReadOther));
+        QCOMPARE(fresh.serials(), QStringList{Serial});
+        QCOMPARE(QFileInfo(fresh.tokenPath(Serial)).permissions() & others, QFile::Permissions());
+    }
+
     void notices()
     {
         VirtualTokenNotices watcher(m_env->tokenStore(), 10);
