@@ -45,10 +45,12 @@ void bench_CertTree::initTestCase()
     QCOMPARE(InitTokenLibrary(QStringLiteral("q7sec_pkcs11.dll")), TokenStatus::Success);
     m_state = std::make_unique<TProgramState>();
     m_state->timings = testTimings();
-    QCOMPARE(FindAndConnectTokens(m_state->tokenCount), TokenStatus::Success);
+    qint32 count = 0;
+    QCOMPARE(FindAndConnectTokens(count), TokenStatus::Success);
+    m_state->sessions.reset(count);
     qint32 retries = 0;
     QCOMPARE(LoginUser(0, QLatin1String(TokenFixture::UserPin), retries), TokenStatus::Success);
-    m_state->loginState[0] = 2;
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
 }
 
 void bench_CertTree::cleanupTestCase()

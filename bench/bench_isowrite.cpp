@@ -39,11 +39,12 @@ int main(int argc, char** argv)
     auto state = std::make_unique<TProgramState>();
     qint32 count = 0;
     if (CerMgrApis::InitTokenLibrary(ResStrs::text("PKCS11Name")) != 0 ||
-        CerMgrApis::FindAndConnectTokens(count) != 0 ||
-        CerMgrApis::ReadTokenInfo(0, state->TokenInfoTable[0]) != 0)
+        CerMgrApis::FindAndConnectTokens(count) != 0)
         return 1;
-    state->tokenCount = 1;
-    state->currentToken = 0;
+    state->sessions.reset(1);
+    state->sessions.found();
+    if (CerMgrApis::ReadTokenInfo(0, state->sessions.at(0)->info()) != 0)
+        return 1;
     state->timings.isoDoneWait = 0; // the closing wait is not part of the transfer
 
     TIsoPage page(*state);

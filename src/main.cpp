@@ -2,12 +2,12 @@
 #include "app/StartUp.h"
 #include "app/TMainForm.h"
 #include "app/TreeImages.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 #include "platform/AppPaths.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/HollinRunOnce.h"
 #include "platform/TTimings.h"
+#include "skf/TSkfBinding.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
 
     auto form = std::make_unique<TMainForm>(commandLine.options);
     form->state().timings = timings;
-    form->state().skf = &skf;
+    form->state().sessions.setSkf(&skf);
     QObject::connect(&channel, &CopyDataChannel::received, form.get(), &TMainForm::handleCommand);
 
     app.setWindowIcon(TreeImages::icon(9));

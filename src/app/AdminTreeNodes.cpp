@@ -11,11 +11,11 @@ namespace {
 constexpr int ImgAdministration = 12;
 constexpr int ImgInit = 13;
 constexpr int ImgSoPin = 4;
-constexpr int ImgUnlock = 14;
-constexpr int ImgIso = 15;
-constexpr int ImgSoLogin = 16;
+constexpr int ImgUnlock = 21;
+constexpr int ImgIso = 20;
+constexpr int ImgSoLogin = 19; // an administrator
 constexpr int ImgUserFinger = 18;
-constexpr int ImgAdminFinger = 17;
+constexpr int ImgAdminFinger = 18;
 
 QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const char* key, int image, PageId page)
 {
@@ -28,7 +28,7 @@ QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const char* key, int image, Pa
 
 namespace AdminTreeNodes {
 
-void addTo(QTreeWidgetItem* token)
+void addTo(QTreeWidgetItem* token, bool fingers)
 {
     // The administration node itself opens the initialization page with its fingerprint settings.
     QTreeWidgetItem* admin = addNode(token, "Admin_Tree_Administration", ImgAdministration, PageId::Init);
@@ -39,6 +39,9 @@ void addTo(QTreeWidgetItem* token)
     addNode(admin, "Admin_btn_DownISO", ImgIso, PageId::Iso);
     QTreeWidgetItem* login = addNode(admin, "F_Admin_Longin", ImgSoLogin, PageId::SoLogin);
     addNode(login, "F_Admin_Longin", ImgSoLogin, PageId::SoLogin);
+    // A token without a sensor has no fingers to manage.
+    if (!fingers)
+        return;
     addNode(login, "F_User_Finger", ImgUserFinger, PageId::Finger)->setData(0, TNavigator::PinTypeRole, 1u);
     addNode(login, "Admin_Tree_AdminFinger", ImgAdminFinger, PageId::Finger)
         ->setData(0, TNavigator::PinTypeRole, 0u);

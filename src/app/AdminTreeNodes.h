@@ -6,6 +6,7 @@ class QTreeWidgetItem;
 // node leads to, and below the administrator login its fingerprint nodes.
 namespace AdminTreeNodes {
 
-void addTo(QTreeWidgetItem* token);
+// `fingers`: the token has a sensor the fingerprint side serves, so its fingerprint nodes are added.
+void addTo(QTreeWidgetItem* token, bool fingers);
 
 } // namespace AdminTreeNodes

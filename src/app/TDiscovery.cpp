@@ -6,8 +6,8 @@
 #include "app/TNavigator.h"
 #include "app/TreeImages.h"
 #include "app/USBPIDUnit.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "skf/TSkfBinding.h"
 #include "token/CerMgrApis.h"
 #include "ui/Messages.h"
 #include "ui/TProgramState.h"
@@ -131,7 +131,7 @@ QString TDiscovery::nodeText(int token, const QString& label) const
 {
     // A token without a label (one never initialized, say) is named by its serial number, or its model
     // when it has none either, rather than shown as an empty line.
-    const TQ7Info& info = m_state.TokenInfoTable[size_t(token)];
+    const TQ7Info& info = m_state.tokenInfo(token);
     for (const QString& text : {label.trimmed(), info.SerialNumber.trimmed(), info.Model.trimmed()})
         if (!text.isEmpty())
             return text;
@@ -145,13 +145,13 @@ QTreeWidgetItem* TDiscovery::tokenRoot() const
 
 bool TDiscovery::fingerFlag() const
 {
-    return m_state.skf && m_state.skf->fingerFlag();
+    return m_state.sessions.fingerFlag();
 }
 
 void TDiscovery::setFingerFlag(bool on)
 {
-    if (m_state.skf)
-        m_state.skf->setFingerFlag(on);
+    if (TSkfBinding* skf = m_state.skf())
+        skf->setFingerFlag(on);
     Q_EMIT fingerFlagChanged(on);
 }
 
@@ -174,9 +174,8 @@ void TDiscovery::beginRefresh(Origin origin)
     rememberPlace();
 
     // Forget everything known about the tokens, and empty the list and the token part of the tree.
-    m_state.loginState.fill(0);
-    for (int i = 0; i < TProgramState::MaxTokens; ++i)
-        m_state.TokenInfoTable[i] = TQ7Info{};
+    // Every session ends, and with it whatever the devices were authenticated for.
+    m_state.sessions.reset(0);
     if (m_list)
         m_list->setRowCount(0);
     Q_EMIT loginsForgotten();
@@ -192,7 +191,7 @@ void TDiscovery::beginRefresh(Origin origin)
 
     qint32 count = 0;
     const quint32 found = CerMgrApis::FindAndConnectTokens(count);
-    m_state.tokenCount = qBound(0, count, TProgramState::MaxTokens);
+    m_state.sessions.reset(count);
     if (found != 0) {
         addErrorNode(root);
         if (root) {
@@ -205,8 +204,8 @@ void TDiscovery::beginRefresh(Origin origin)
     }
 
     // Token nodes only once every token could be read.
-    for (int i = 0; i < m_state.tokenCount; ++i) {
-        const quint32 read = CerMgrApis::ReadTokenInfo(i, m_state.TokenInfoTable[i]);
+    for (int i = 0; i < m_state.tokenCount(); ++i) {
+        const quint32 read = CerMgrApis::ReadTokenInfo(i, m_state.sessions.at(i)->info());
         if (read != 0) {
             addErrorNode(root);
             finishRefresh(read);
@@ -223,17 +222,19 @@ void TDiscovery::completeRefresh()
 {
     // Any token with a sensor turns the fingerprint side on; each token's own nodes follow its sensor.
     bool sensor = false;
-    for (int i = 0; i < m_state.tokenCount && i < TProgramState::MaxTokens; ++i)
-        sensor = sensor || m_state.TokenInfoTable[size_t(i)].FingerSupport > 0;
-    if (sensor && m_state.skf) {
-        m_state.skf->LoadFingerDevices();
+    for (int i = 0; i < m_state.tokenCount(); ++i)
+        sensor = sensor || m_state.sessions.at(i)->hasSensor();
+    if (sensor && m_state.skf()) {
+        m_state.skf()->LoadFingerDevices();
         setFingerFlag(true);
     }
+    // Nobody is logged in on the tokens just found; each finds its own device when it needs it.
+    m_state.sessions.found();
 
     if (QTreeWidgetItem* root = tokenRoot()) {
-        for (int i = 0; i < m_state.tokenCount; ++i) {
-            auto* token =
-                new QTreeWidgetItem(root, QStringList(nodeText(i, m_state.TokenInfoTable[i].Label)));
+        for (int i = 0; i < m_state.tokenCount(); ++i) {
+            const TTokenSession* session = m_state.sessions.at(i);
+            auto* token = new QTreeWidgetItem(root, QStringList(nodeText(i, session->info().Label)));
             token->setData(0, TNavigator::PageRole, QVariant::fromValue(PageId::KeyInfo));
             auto add = [token](const char* key, int image, PageId page) {
                 auto* node = new QTreeWidgetItem(token, QStringList(ResStrs::text(key)));
@@ -243,19 +244,16 @@ void TDiscovery::completeRefresh()
             add("Main_Form_btn_SetUPIN", ImgSetUPin, PageId::UserPin);
             add("Main_Form_btn_SetKeyName", ImgSetKeyName, PageId::KeyLabel);
             add("Main_Form_Groupbox", ImgCertificates, PageId::Cert);
-            if (fingerFlag() && m_state.TokenInfoTable[size_t(i)].FingerSupport > 0)
+            if (fingerFlag() && session->hasSensor())
                 add("F_User_Finger", ImgUserFinger, PageId::Finger);
             add("P_Remoteunlock", ImgRemoteUnlock, PageId::RemoteUnlock);
             if (m_state.options.admin)
-                AdminTreeNodes::addTo(token);
+                AdminTreeNodes::addTo(token, fingerFlag() && session->hasSensor());
             m_tree->expandRecursively(m_tree->indexFromItem(root));
             m_tree->expandRecursively(m_tree->indexFromItem(root->child(0)));
         }
     }
 
-    // Nobody is logged in on the tokens just found.
-    for (int i = 0; i < m_state.tokenCount; ++i)
-        m_state.loginState[i] = 1;
     if (restorePlace()) {
         finishRefresh(0);
         return;
@@ -263,7 +261,7 @@ void TDiscovery::completeRefresh()
     // The user's token is gone (or there was none): the first one is shown.
     if (QTreeWidgetItem* root = tokenRoot())
         m_tree->setCurrentItem(root);
-    m_state.currentToken = 0;
+    m_state.sessions.setCurrent(0);
     showKeyInfo(0);
     Q_EMIT showPageRequested(PageId::KeyInfo);
     finishRefresh(0);
@@ -279,11 +277,12 @@ void TDiscovery::rememberPlace()
     for (QTreeWidgetItem* node = m_tree->currentItem(); node && node != root; node = node->parent()) {
         if (node->parent() == root) {
             const int token = root->indexOfChild(node);
-            if (token < 0 || token >= m_state.tokenCount || token >= TProgramState::MaxTokens)
+            const TTokenSession* session = m_state.sessions.at(token);
+            if (!session)
                 return;
-            m_place.serial = m_state.TokenInfoTable[size_t(token)].SerialNumber;
+            m_place.serial = session->serialNumber();
             m_place.path = path;
-            m_place.loggedIn = m_state.loginState[size_t(token)] == 2;
+            m_place.loggedIn = session->userLoggedIn();
             return;
         }
         if (!node->parent())
@@ -298,8 +297,8 @@ bool TDiscovery::restorePlace()
     if (m_place.serial.isEmpty() || !root)
         return false;
     int token = -1;
-    for (int i = 0; i < m_state.tokenCount && i < root->childCount(); ++i) {
-        if (m_state.TokenInfoTable[size_t(i)].SerialNumber == m_place.serial) {
+    for (int i = 0; i < m_state.tokenCount() && i < root->childCount(); ++i) {
+        if (m_state.sessions.at(i)->serialNumber() == m_place.serial) {
             token = i;
             break;
         }
@@ -312,7 +311,7 @@ bool TDiscovery::restorePlace()
             break;
         node = node->child(index);
     }
-    m_state.currentToken = token;
+    m_state.sessions.setCurrent(token);
     if (m_place.loggedIn) {
         // The refresh ended the login, so the page that needed it is opened afresh (the login page).
         m_tree->setCurrentItem(node);
@@ -330,8 +329,8 @@ void TDiscovery::finishRefresh(quint32 status)
     m_refreshing = false;
     // A token this refresh did not find has gone; when it is back it counts as a new arrival.
     QSet<QString> present;
-    for (int i = 0; status == 0 && i < m_state.tokenCount && i < TProgramState::MaxTokens; ++i)
-        present.insert(m_state.TokenInfoTable[i].SerialNumber);
+    for (int i = 0; status == 0 && i < m_state.tokenCount(); ++i)
+        present.insert(m_state.sessions.at(i)->serialNumber());
     m_initTold.intersect(present);
     const QPointer<TDiscovery> alive(this);
     Q_EMIT refreshed(status);
@@ -360,20 +359,20 @@ void TDiscovery::finishRefresh(quint32 status)
 
 void TDiscovery::showKeyInfo(int token)
 {
-    if (token < 0 || token >= TProgramState::MaxTokens)
+    TTokenSession* session = m_state.sessions.at(token);
+    if (!session)
         return;
-    if (CerMgrApis::ReadTokenInfo(token, m_state.TokenInfoTable[token]) != 0)
+    if (CerMgrApis::ReadTokenInfo(token, session->info()) != 0)
         return;
-    CerMgrApis::ReadPinState(token, PinType::User, m_state.pinState);
-    QList<KeyInfoRow> rows = keyInfoRows(m_state.TokenInfoTable[token], m_state.pinState);
-    if (fingerFlag() && m_state.TokenInfoTable[size_t(token)].FingerSupport > 0) {
+    CerMgrApis::ReadPinState(token, PinType::User, session->pinState());
+    QList<KeyInfoRow> rows = keyInfoRows(session->info(), session->pinState());
+    if (fingerFlag() && session->hasSensor()) {
         // A record of our own: the fingerprint page keeps the binding's. The token's own device
         // answers; without one the token shows no other token's fingers.
         TFingerInfo finger;
-        const HAPPLICATION app =
-            m_state.skf->TokenApplication(m_state.TokenInfoTable[size_t(token)].SerialNumber.toLocal8Bit());
+        const HAPPLICATION app = session->application();
         const quint32 status =
-            app ? m_state.skf->GetFingerInfo(app, SKF_USER_TYPE, finger) : quint32(SKF_NO_DEVICE);
+            app ? m_state.skf()->GetFingerInfo(app, SKF_USER_TYPE, finger) : quint32(SKF_NO_DEVICE);
         rows += fingerInfoRows(status, finger.RetriesLeft, finger.EnrolledCount);
     }
     if (!m_list)
@@ -406,9 +405,16 @@ void TDiscovery::onRemoval(TUSB* usb)
     if (!m_libraryReady || !(m_anyDevice || isServedProductId(usb->productId())))
         return;
     // While a refresh is rebuilding the table its entries are in flux; look again once it is done.
-    bool allThere = !m_refreshing && m_state.tokenCount > 0;
-    for (int i = 0; allThere && i < m_state.tokenCount; ++i)
-        allThere = CerMgrApis::ReadTokenInfo(i, m_state.TokenInfoTable[i]) == 0;
+    bool allThere = !m_refreshing && m_state.tokenCount() > 0;
+    for (int i = 0; !m_refreshing && i < m_state.tokenCount(); ++i) {
+        TTokenSession* session = m_state.sessions.at(i);
+        const quint32 read = CerMgrApis::ReadTokenInfo(i, session->info());
+        // A token pulled out ends its session at once: nothing is sent in its name until the
+        // refresh has found the tokens again.
+        if (read == TokenStatus::TokenRemoved || read == TokenStatus::NoSuchSlot)
+            session->markRemoved();
+        allThere = allThere && read == 0;
+    }
     if (allThere)
         return;
     m_countdown = 2;
@@ -436,8 +442,8 @@ void TDiscovery::onCheckInit()
     if (m_initBoxOpen)
         return;
     QStringList newlyFound;
-    for (int i = 0; i < m_state.tokenCount && i < TProgramState::MaxTokens; ++i) {
-        const TQ7Info& token = m_state.TokenInfoTable[i];
+    for (int i = 0; i < m_state.tokenCount(); ++i) {
+        const TQ7Info& token = m_state.tokenInfo(i);
         if (token.Initialized == 0 && !m_initTold.contains(token.SerialNumber))
             newlyFound << token.SerialNumber;
     }

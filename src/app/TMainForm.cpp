@@ -9,7 +9,6 @@
 #include "certs/TCertImport.h"
 #include "certs/TCertPage.h"
 #include "finger/TFingerPage.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/CaptionApplier.h"
 #include "i18n/ResStrs.h"
 #include "pinadmin/TAdminPanel.h"
@@ -20,6 +19,7 @@
 #include "platform/AppPaths.h"
 #include "platform/ShellOpen.h"
 #include "settings/SettingsFile.h"
+#include "skf/TSkfBinding.h"
 #include "sysinfo/TSystemInfoPage.h"
 #include "ui/PageWidgets.h"
 #include "ui/TElidedToolTips.h"
@@ -83,7 +83,7 @@ void TMainForm::connectDiscovery()
     connect(m_discovery, &TDiscovery::refreshed, expiry, &TCertExpiryWatch::tokensRefreshed);
     connect(m_discovery, &TDiscovery::refreshed, this, &TMainForm::followCurrentToken);
     connect(login, &TLoginPage::loggedIn, expiry,
-            [this, expiry] { expiry->checkToken(m_state.currentToken); });
+            [this, expiry] { expiry->checkToken(m_state.currentToken()); });
     // Login and logout move between the login page and the certificate page.
     connect(login, &TLoginPage::loggedIn, this, [this] {
         showPage(PageId::Cert);
@@ -207,8 +207,6 @@ void TMainForm::createPages()
 
 void TMainForm::applyCreationSteps()
 {
-    // Nobody is logged in.
-    m_state.loginState.fill(0);
     // The update and the fuller report are offered in administrator mode only.
     for (const char* name : {"AcUpdate", "AcSave", "AcMore"})
         for (QAction* action : findChildren<QAction*>(QLatin1String(name)))
@@ -280,8 +278,8 @@ void TMainForm::handleCommand(const QString& command)
     } else if (command == QLatin1String("LoadCert")) {
         if (m_rpc->currentWidget() == page(PageId::Cert)) {
             page<TCertPage>(PageId::Cert)->refreshAction()->trigger();
-        } else if (m_state.currentToken >= 0 && m_state.currentToken < int(m_state.loginState.size())) {
-            m_state.loginState[size_t(m_state.currentToken)] = 1;
+        } else if (TTokenSession* session = m_state.sessions.current()) {
+            session->logout();
         }
     } else if (command == QLatin1String("restore")) {
         restoreWindow();
@@ -336,8 +334,8 @@ void TMainForm::buildSystemReport()
 
 void TMainForm::matchSkfApplication(const QString& serialNumber)
 {
-    if (m_state.skf)
-        m_state.skf->MatchTokenApplication(serialNumber.toLocal8Bit());
+    if (TSkfBinding* skf = m_state.skf())
+        skf->MatchTokenApplication(serialNumber.toLocal8Bit());
 }
 
 void TMainForm::showKeyInfo(int token)
@@ -360,9 +358,8 @@ void TMainForm::loadCertificates()
 
 void TMainForm::followCurrentToken()
 {
-    const int token = m_state.currentToken;
-    const bool present = token >= 0 && token < m_state.tokenCount && token < TProgramState::MaxTokens;
-    const QString serial = present ? m_state.TokenInfoTable[size_t(token)].SerialNumber : QString();
+    const TTokenSession* session = m_state.sessions.current();
+    const QString serial = session ? session->serialNumber() : QString();
     if (serial == m_fieldsToken)
         return;
     m_fieldsToken = serial;
@@ -397,8 +394,6 @@ void TMainForm::fillInitPage(bool hideFingerSettings)
 
 void TMainForm::prepareSoLogin()
 {
-    const int token = m_state.currentToken;
-    if (token >= 0 && token < int(m_state.TokenInfoTable.size()))
-        page<TSoLoginPage>(PageId::SoLogin)->setKeyName(m_state.TokenInfoTable[size_t(token)].Label);
+    page<TSoLoginPage>(PageId::SoLogin)->setKeyName(m_state.tokenInfo(m_state.currentToken()).Label);
     Q_EMIT soLoginRequested();
 }

@@ -1,7 +1,6 @@
 #include "TNavigator.h"
 
 #include "app/TNavigationPages.h"
-#include "finger/TSkfBinding.h"
 #include "ui/TProgramState.h"
 
 #include <QTreeWidget>
@@ -27,14 +26,12 @@ int TNavigator::indexAmongSiblings(const QTreeWidgetItem* node)
 
 bool TNavigator::fingerFlag() const
 {
-    return m_state.skf && m_state.skf->fingerFlag();
+    return m_state.sessions.fingerFlag();
 }
 
 QString TNavigator::tokenLabel(int token) const
 {
-    if (token < 0 || token >= int(m_state.TokenInfoTable.size()))
-        return QString();
-    return m_state.TokenInfoTable[size_t(token)].Label;
+    return m_state.tokenInfo(token).Label;
 }
 
 std::optional<TNavigator::Target> TNavigator::targetAt(int level, int index, bool fingerFlag)
@@ -88,7 +85,7 @@ void TNavigator::select(const QTreeWidgetItem* node)
     const QTreeWidgetItem* tokenNode = node;
     while (level(tokenNode) > 1)
         tokenNode = tokenNode->parent();
-    m_state.currentToken = indexAmongSiblings(tokenNode);
+    m_state.sessions.setCurrent(indexAmongSiblings(tokenNode));
 
     std::optional<Target> target;
     const QVariant page = node->data(0, PageRole);
@@ -101,12 +98,12 @@ void TNavigator::select(const QTreeWidgetItem* node)
         target = targetAt(level(node), indexAmongSiblings(node), fingerFlag());
     }
     if (target)
-        open(*target, m_state.currentToken);
+        open(*target, m_state.currentToken());
 }
 
 void TNavigator::open(const Target& target, int token)
 {
-    const bool knownToken = token >= 0 && token < int(m_state.loginState.size());
+    const TTokenSession* session = m_state.sessions.at(token);
     switch (target.page) {
     case PageId::System:
         m_pages.showPage(PageId::System);
@@ -114,8 +111,8 @@ void TNavigator::open(const Target& target, int token)
         break;
     case PageId::KeyInfo:
         m_pages.showPage(PageId::KeyInfo);
-        if (knownToken)
-            m_pages.matchSkfApplication(m_state.TokenInfoTable[size_t(token)].SerialNumber);
+        if (session)
+            m_pages.matchSkfApplication(session->serialNumber());
         m_pages.showKeyInfo(token);
         break;
     case PageId::KeyLabel:
@@ -125,7 +122,7 @@ void TNavigator::open(const Target& target, int token)
     case PageId::Cert:
     case PageId::Login:
         // The certificates need the user's login first.
-        if (target.page == PageId::Cert && knownToken && m_state.loginState[size_t(token)] == 2) {
+        if (target.page == PageId::Cert && session && session->userLoggedIn()) {
             m_pages.loadCertificates();
             m_pages.showPage(PageId::Cert);
         } else {

@@ -13,9 +13,10 @@ QString CertRegistration::providerName()
 
 quint32 CertRegistration::RegisterTokenCertificates(TProgramState& state, qint32 slot)
 {
-    if (slot < 0 || slot >= qint32(state.TokenInfoTable.size()))
+    TTokenSession* session = state.sessions.at(slot);
+    if (!session)
         return TokenStatus::BadArgument;
-    TQ7Info& info = state.TokenInfoTable[size_t(slot)];
+    TQ7Info& info = session->info();
     if (const quint32 status = CerMgrApis::LoadContainerNames(slot, info))
         return status;
     const QString provider = providerName();
@@ -41,7 +42,6 @@ quint32 CertRegistration::RegisterTokenCertificates(TProgramState& state, qint32
 
 void CertRegistration::RegisterAllTokens(TProgramState& state)
 {
-    const qint32 count = qMin(state.tokenCount, qint32(state.TokenInfoTable.size()));
-    for (qint32 slot = 0; slot < count; ++slot)
+    for (qint32 slot = 0; slot < state.tokenCount(); ++slot)
         RegisterTokenCertificates(state, slot);
 }

@@ -13,7 +13,7 @@ TCertExpiryWatch::TCertExpiryWatch(TProgramState& state, QWidget* window)
 
 QString TCertExpiryWatch::tokenKey(int slot) const
 {
-    const TQ7Info& info = m_state.TokenInfoTable[size_t(slot)];
+    const TQ7Info& info = m_state.tokenInfo(slot);
     // Without a serial the slot has to do.
     return info.SerialNumber.isEmpty() ? QStringLiteral("#%1").arg(slot) : info.SerialNumber;
 }
@@ -27,7 +27,7 @@ void TCertExpiryWatch::tokensRefreshed(quint32 status)
     // A refresh that failed half-way says nothing reliable about which tokens are in.
     if (status != TokenStatus::Success)
         return;
-    const int count = qBound(0, m_state.tokenCount, TProgramState::MaxTokens);
+    const int count = m_state.tokenCount();
     QSet<QString> present;
     for (int slot = 0; slot < count; ++slot)
         present.insert(tokenKey(slot));
@@ -43,7 +43,7 @@ void TCertExpiryWatch::tokensRefreshed(quint32 status)
 void TCertExpiryWatch::checkToken(int slot)
 {
     const TCertExpiryChecker checker(m_state.config);
-    if (checker.enabled() && slot >= 0 && slot < qBound(0, m_state.tokenCount, TProgramState::MaxTokens))
+    if (checker.enabled() && slot >= 0 && slot < m_state.tokenCount())
         check(slot, checker);
 }
 
@@ -53,7 +53,7 @@ void TCertExpiryWatch::check(int slot, const TCertExpiryChecker& checker)
     if (m_checked.contains(key))
         return;
     // A copy: the check lists the containers, which is not the table's business here.
-    TQ7Info info = m_state.TokenInfoTable[size_t(slot)];
+    TQ7Info info = m_state.tokenInfo(slot);
     QList<TCertExpiryChecker::Finding> findings;
     // Unreadable now (pulled out, or locked until a login): looked at again later.
     if (checker.check(slot, info, findings) != TokenStatus::Success)

@@ -75,13 +75,14 @@ bool TCertImport::run(QWidget* owner, QProgressBar* bar, int preselect)
     if (m_running)
         return false;
     // Only into a listed token the user is logged in to.
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= m_state.tokenCount || m_state.loginState[size_t(slot)] != 2) {
+    TTokenSession* session = m_state.sessions.current();
+    if (!session || !session->userLoggedIn()) {
         Q_EMIT stopped();
         return false;
     }
 
     // Less than a few kilobytes free holds no certificate; a token that cannot tell is tried anyway.
+    const int slot = session->slot();
     TQ7Info info;
     if (CerMgrApis::ReadTokenInfo(slot, info) == 0 && info.FreeMemory != TQ7Info::MemoryUnknown &&
         info.FreeMemory / 1024.0 <= 4.0) {
@@ -89,7 +90,7 @@ bool TCertImport::run(QWidget* owner, QProgressBar* bar, int preselect)
         Q_EMIT stopped();
         return false;
     }
-    TQ7Info& token = m_state.TokenInfoTable[size_t(slot)];
+    TQ7Info& token = session->info();
     CerMgrApis::LoadContainerNames(slot, token);
     const QStringList names = token.ContainerNames;
 

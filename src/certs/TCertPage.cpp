@@ -6,7 +6,6 @@
 #include "certs/TCertImport.h"
 #include "certs/TCertViewer.h"
 #include "certs/TWaitCursor.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 #include "platform/ActionUpdater.h"
 #include "platform/DialogService.h"
@@ -187,19 +186,17 @@ TCertPage::~TCertPage() = default;
 
 bool TCertPage::currentTokenValid() const
 {
-    return m_state.currentToken >= 0 && m_state.currentToken < int(m_state.TokenInfoTable.size());
+    return session() != nullptr;
 }
 
 int TCertPage::stateOfCurrentToken() const
 {
-    if (m_state.tokenCount <= 0 || !currentTokenValid())
-        return 0;
-    return m_state.loginState[size_t(m_state.currentToken)];
+    return m_state.loginState(m_state.currentToken());
 }
 
 int TCertPage::currentContainerCount() const
 {
-    return currentTokenValid() ? m_state.TokenInfoTable[size_t(m_state.currentToken)].ContainerCount : 0;
+    return m_state.tokenInfo(m_state.currentToken()).ContainerCount;
 }
 
 void TCertPage::BuildCertificateTree()
@@ -207,8 +204,8 @@ void TCertPage::BuildCertificateTree()
     m_tvCert->clear();
     if (!currentTokenValid())
         return;
-    const int token = m_state.currentToken;
-    TQ7Info& info = m_state.TokenInfoTable[size_t(token)];
+    const int token = m_state.currentToken();
+    TQ7Info& info = session()->info();
     // A failed listing keeps the names of the previous one.
     CerMgrApis::LoadContainerNames(token, info);
 
@@ -242,7 +239,7 @@ void TCertPage::BuildCertificateTree()
 void TCertPage::addCertificateNodes(QTreeWidgetItem* container, int token, int index, KeySpec keySpec,
                                     TQ7CertInfo& cert)
 {
-    const QString& name = m_state.TokenInfoTable[size_t(token)].ContainerNames[index];
+    const QString& name = m_state.tokenInfo(token).ContainerNames[index];
     // The record is shared by the whole build: a key size must not come from another certificate.
     cert.KeyType = 0;
     cert.KeyBits = 0;
@@ -273,7 +270,7 @@ void TCertPage::addCertificateNodes(QTreeWidgetItem* container, int token, int i
 
 void TCertPage::addKeyNodes(QTreeWidgetItem* container, int token, int index, KeySpec keySpec)
 {
-    const QString& name = m_state.TokenInfoTable[size_t(token)].ContainerNames[index];
+    const QString& name = m_state.tokenInfo(token).ContainerNames[index];
     // Without a certificate the key size is not read here: the key type alone names the key.
     const auto prefix = [](qint32 keyType) {
         return keyType == qint32(KeyType::Ecc) ? QStringLiteral("(ECC)") : QStringLiteral("(RSA)");
@@ -309,8 +306,8 @@ std::optional<TCertPage::SelectedCertificate> TCertPage::ResolveSelectedCertific
         return std::nullopt;
     const QTreeWidgetItem* certNode = node->parent();
     const int container = indexAmongSiblings(certNode->parent());
-    const int token = m_state.currentToken;
-    const QStringList& names = m_state.TokenInfoTable[size_t(token)].ContainerNames;
+    const int token = m_state.currentToken();
+    const QStringList& names = m_state.tokenInfo(token).ContainerNames;
     if (container < 0 || container >= names.size())
         return std::nullopt;
     // The first certificate node is the exchange certificate when the container has one.
@@ -327,11 +324,11 @@ void TCertPage::ShowCertificate(int container, KeySpec keySpec)
 {
     if (!currentTokenValid())
         return;
-    const QStringList& names = m_state.TokenInfoTable[size_t(m_state.currentToken)].ContainerNames;
+    const QStringList& names = m_state.tokenInfo(m_state.currentToken()).ContainerNames;
     if (container < 0 || container >= names.size())
         return;
     QByteArray cert;
-    if (CerMgrApis::ReadCertificate(m_state.currentToken, names[container], keySpec, cert) !=
+    if (CerMgrApis::ReadCertificate(m_state.currentToken(), names[container], keySpec, cert) !=
         TokenStatus::Success) {
         Messages::information(window(), ResStrs::text("K_GetKeyCert_Error"));
         return;
@@ -357,7 +354,7 @@ void TCertPage::onRefresh()
     {
         TWaitCursor wait;
         if (currentTokenValid())
-            CerMgrApis::ReloadTokenObjects(m_state.currentToken);
+            CerMgrApis::ReloadTokenObjects(m_state.currentToken());
         BuildCertificateTree();
     }
     m_tvCert->setFocus();
@@ -375,8 +372,8 @@ void TCertPage::onOutput()
     if (!selected)
         return;
     QByteArray cert;
-    if (CerMgrApis::ReadCertificate(m_state.currentToken, selected->containerName, selected->keySpec, cert) !=
-        TokenStatus::Success) {
+    if (CerMgrApis::ReadCertificate(m_state.currentToken(), selected->containerName, selected->keySpec,
+                                    cert) != TokenStatus::Success) {
         Messages::information(window(), ResStrs::text("K_GetKeyCert_Error"));
         return;
     }
@@ -414,7 +411,7 @@ void TCertPage::onDelCert()
     {
         TWaitCursor wait;
         status =
-            CerMgrApis::DeleteCertificate(m_state.currentToken, selected->containerName, selected->keySpec);
+            CerMgrApis::DeleteCertificate(m_state.currentToken(), selected->containerName, selected->keySpec);
     }
     finishDeletion(status);
 }
@@ -425,7 +422,7 @@ void TCertPage::onDel()
     if (selected.isEmpty() || level(selected.constFirst()) != 0 || !currentTokenValid())
         return;
     const int index = indexAmongSiblings(selected.constFirst());
-    const QStringList& names = m_state.TokenInfoTable[size_t(m_state.currentToken)].ContainerNames;
+    const QStringList& names = m_state.tokenInfo(m_state.currentToken()).ContainerNames;
     if (index < 0 || index >= names.size())
         return;
     const QString name = names[index];
@@ -436,7 +433,7 @@ void TCertPage::onDel()
     quint32 status;
     {
         TWaitCursor wait;
-        status = CerMgrApis::DeleteContainer(m_state.currentToken, name);
+        status = CerMgrApis::DeleteContainer(m_state.currentToken(), name);
     }
     finishDeletion(status);
 }
@@ -458,7 +455,7 @@ void TCertPage::finishDeletion(quint32 status)
 
 void TCertPage::onRegCert()
 {
-    const quint32 status = CertRegistration::RegisterTokenCertificates(m_state, m_state.currentToken);
+    const quint32 status = CertRegistration::RegisterTokenCertificates(m_state, m_state.currentToken());
     Messages::information(window(),
                           ResStrs::text(status == TokenStatus::Success ? "Change_Yes" : "Change_No"));
 }
@@ -473,7 +470,7 @@ void TCertPage::onUnRegCert()
 void TCertPage::onRegCertTimer()
 {
     m_regCert->stop();
-    CertRegistration::RegisterTokenCertificates(m_state, m_state.currentToken);
+    CertRegistration::RegisterTokenCertificates(m_state, m_state.currentToken());
 }
 
 void TCertPage::onInputCert()
@@ -501,14 +498,7 @@ void TCertPage::onLogout()
 {
     if (!currentTokenValid())
         return;
-    CerMgrApis::LogoutToken(m_state.currentToken);
-    // The logged-out token's own fingerprint application forgets the PIN, not another token's.
-    if (m_state.skf && m_state.skf->fingerFlag()) {
-        const QByteArray serial =
-            m_state.TokenInfoTable[size_t(m_state.currentToken)].SerialNumber.toLocal8Bit();
-        if (HAPPLICATION app = m_state.skf->TokenApplication(serial))
-            m_state.skf->ClearSecureState(app);
-    }
-    m_state.loginState[size_t(m_state.currentToken)] = 1;
+    // The token library and the token's own fingerprint application both forget the login.
+    session()->logout();
     Q_EMIT loggedOut();
 }

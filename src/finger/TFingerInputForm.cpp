@@ -1,7 +1,7 @@
 #include "TFingerInputForm.h"
 
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "skf/TSkfBinding.h"
 
 #include <QLabel>
 #include <QMovie>

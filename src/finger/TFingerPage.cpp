@@ -3,10 +3,10 @@
 #include "finger/TFingerInputForm.h"
 #include "finger/TFingerTestForm.h"
 #include "finger/TFingerVerifyForm.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 #include "platform/ActionUpdater.h"
 #include "platform/AppPaths.h"
+#include "skf/TSkfBinding.h"
 #include "token/CerMgrApis.h"
 #include "ui/Messages.h"
 #include "ui/PageWidgets.h"
@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QTabWidget>
 #include <QToolButton>
@@ -124,38 +125,50 @@ QString TFingerPage::animationFile() const
 
 TSkfBinding* TFingerPage::skf() const
 {
-    if (m_state.skf && m_state.skf != m_hooked) {
-        m_hooked = m_state.skf;
+    TSkfBinding* binding = m_state.skf();
+    if (binding && binding != m_hooked) {
+        m_hooked = binding;
         auto* self = const_cast<TFingerPage*>(this);
         m_hooked->setFingerPageRefresher([self](uint32_t pinType) { self->RefreshFingerPage(pinType); });
     }
-    return m_state.skf;
-}
-
-int TFingerPage::token() const
-{
-    const int t = m_state.currentToken;
-    return t >= 0 && t < TProgramState::MaxTokens ? t : 0;
+    return binding;
 }
 
 QByteArray TFingerPage::serial() const
 {
-    return m_state.TokenInfoTable[size_t(token())].SerialNumber.toLocal8Bit();
+    const TTokenSession* token = session();
+    return token ? token->serialNumber().toLocal8Bit() : QByteArray();
 }
 
 HAPPLICATION TFingerPage::application() const
 {
-    return skf() ? skf()->TokenApplication(serial()) : nullptr;
+    TTokenSession* token = session();
+    return token ? token->application() : nullptr;
 }
 
 bool TFingerPage::tokenHasSensor() const
 {
-    return skf() && skf()->fingerFlag() && m_state.TokenInfoTable[size_t(token())].FingerSupport > 0;
+    const TTokenSession* token = session();
+    return skf() && skf()->fingerFlag() && token && token->hasSensor();
 }
 
-bool TFingerPage::loggedIn() const
+bool TFingerPage::mayManage(uint32_t pinType)
 {
-    return m_state.loginState[size_t(token())] == 2;
+    // A token pulled out since it was selected gets nothing, and nor does any other device.
+    TTokenSession* token = presentSession();
+    if (!token)
+        return false;
+    switch (token->fingerRight(pinType)) {
+    case TTokenSession::FingerRight::Allowed:
+        return true;
+    case TTokenSession::FingerRight::NeedsPinLogin:
+        Messages::information(window(), ResStrs::text("F_Need_PinLogin"));
+        return false;
+    case TTokenSession::FingerRight::NeedsLogin:
+        break;
+    }
+    Messages::information(window(), ResStrs::text("P_SAR_USER_NOT_LOGGED_IN"));
+    return false;
 }
 
 bool TFingerPage::failAndReport(uint32_t status)
@@ -179,10 +192,14 @@ void TFingerPage::RefreshFingerPage(uint32_t pinType)
     // Without the device library the page says so instead of offering fingers it cannot read.
     const bool missing = !s || !s->isLoaded();
     QPalette palette = m_info->palette();
-    palette.setColor(QPalette::WindowText, missing ? Qt::red : Qt::blue);
+    // After a fingerprint login the page says before any click that managing fingers needs the PIN.
+    const TTokenSession* token = session();
+    const bool needsPin = token && token->fingerRight(pinType) == TTokenSession::FingerRight::NeedsPinLogin;
+    palette.setColor(QPalette::WindowText, missing || needsPin ? Qt::red : Qt::blue);
     m_info->setPalette(palette);
-    m_info->setText(missing ? ResStrs::format("P_FormatError", SKF_ENTRY_MISSING)
-                            : ResStrs::text("F_Finger_Info1"));
+    m_info->setText(missing    ? ResStrs::format("P_FormatError", SKF_ENTRY_MISSING)
+                    : needsPin ? ResStrs::text("F_Need_PinLogin")
+                               : ResStrs::text("F_Finger_Info1"));
     if (!s)
         return;
     // A token whose own device is not found shows no fingers rather than another token's.
@@ -215,9 +232,12 @@ void TFingerPage::ShowFingerPageFor(uint32_t pinType)
 void TFingerPage::fingerClicked(int finger)
 {
     TSkfBinding* s = skf();
+    // A stray number (0, 11, or 255, which would mean every finger) changes nothing.
     if (!s || !isFinger(uint32_t(finger)))
         return;
     const uint32_t pinType = s->currentPinType();
+    if (!mayManage(pinType))
+        return;
     const HAPPLICATION app = application();
     TFingerInfo info;
     s->GetFingerInfo(app, pinType, info);
@@ -225,10 +245,6 @@ void TFingerPage::fingerClicked(int finger)
     for (uint32_t i = 0; i < TFingerInfo::IdsOffered; ++i)
         enrolled = enrolled || info.FingerIds[i] == uint32_t(finger);
 
-    if (!loggedIn()) {
-        Messages::information(window(), ResStrs::text("P_SAR_USER_NOT_LOGGED_IN"));
-        return;
-    }
     if (enrolled) {
         if (!Messages::question(window(), ResStrs::text("P_FingerDeleteInfo")))
             return;
@@ -250,12 +266,8 @@ void TFingerPage::fingerClicked(int finger)
 void TFingerPage::AcFingerDel()
 {
     TSkfBinding* s = skf();
-    if (!s)
+    if (!s || !mayManage(s->currentPinType()))
         return;
-    if (!loggedIn()) {
-        Messages::information(window(), ResStrs::text("P_SAR_USER_NOT_LOGGED_IN"));
-        return;
-    }
     if (s->fingerInfo().EnrolledCount == 0) {
         Messages::information(window(), ResStrs::text("P_SAR_FINGER_NOT_EXIST"));
         return;
@@ -284,7 +296,7 @@ void TFingerPage::AcFingerDel()
 void TFingerPage::AcFingerTest()
 {
     TSkfBinding* s = skf();
-    if (!s)
+    if (!s || !presentSession())
         return;
     if (s->fingerInfo().RetriesLeft == 0) {
         Messages::information(window(), ResStrs::text("P_SAR_PIN_LOCKED"));
@@ -309,12 +321,8 @@ void TFingerPage::AcFingerTest()
 void TFingerPage::AcFingerUnlock()
 {
     TSkfBinding* s = skf();
-    if (!s)
+    if (!s || !mayManage(s->currentPinType()))
         return;
-    if (!loggedIn()) {
-        Messages::information(window(), ResStrs::text("P_SAR_USER_NOT_LOGGED_IN"));
-        return;
-    }
     if (!failAndReport(s->UnblockFinger(application(), s->currentPinType())))
         Messages::information(window(), ResStrs::text("Change_Yes"));
 }
@@ -354,51 +362,59 @@ void TFingerPage::showLogonFor(QAction* logon, uint32_t pinType)
 
 void TFingerPage::AcFingerlogon()
 {
-    const int t = token();
-    if (fingerLogin(SKF_USER_TYPE)) {
-        // The finger logged in the token it was read on, and only that one.
-        CerMgrApis::ReloadTokenObjects(t);
-        m_state.loginState[size_t(t)] = 2;
-        Q_EMIT fingerLoggedIn(t);
-    }
+    TTokenSession* token = fingerLogin(SKF_USER_TYPE);
+    if (!token)
+        return;
+    // The finger logged in the token it was read on, and only that one.
+    CerMgrApis::ReloadTokenObjects(token->slot());
+    token->setLogin(TTokenSession::Login::UserByFinger);
+    RefreshFingerPage(SKF_USER_TYPE);
+    Q_EMIT fingerLoggedIn(token->slot());
 }
 
 void TFingerPage::AcFingerSoLogon()
 {
     // The administrator's finger ends the user's login on that token; nothing else changes.
-    const int t = token();
-    if (fingerLogin(SKF_ADMIN_TYPE)) {
-        m_state.loginState[size_t(t)] = 1;
-        Messages::information(window(), ResStrs::text("F_Login_OK"));
-    }
+    TTokenSession* token = fingerLogin(SKF_ADMIN_TYPE);
+    if (!token)
+        return;
+    token->setLogin(TTokenSession::Login::AdminByFinger);
+    RefreshFingerPage(SKF_ADMIN_TYPE);
+    Messages::information(window(), ResStrs::text("F_Login_OK"));
 }
 
-bool TFingerPage::fingerLogin(uint32_t pinType)
+TTokenSession* TFingerPage::fingerLogin(uint32_t pinType)
 {
     TSkfBinding* s = skf();
     if (!s || !tokenHasSensor())
-        return false;
+        return nullptr;
+    TTokenSession* token = presentSession();
+    if (!token)
+        return nullptr;
     RefreshFingerPage(pinType);
     if (s->fingerInfo().RetriesLeft == 0) {
         Messages::information(window(), ResStrs::text("P_SAR_PIN_LOCKED"));
-        return false;
+        return nullptr;
     }
     if (s->fingerInfo().EnrolledCount == 0) {
         Messages::information(window(), ResStrs::text("P_SAR_FINGER_NOT_EXIST"));
-        return false;
+        return nullptr;
     }
+    // Whoever was logged in on the token and its device is not, whatever the finger says.
+    token->logout();
+    const QPointer<TTokenSession> verified(token);
     TFingerVerifyForm dialog(*s, m_state.timings, window());
     dialog.setWindowTitle(ResStrs::text("P_FingerVerify"));
     dialog.setApplication(application());
     dialog.setPinType(pinType);
-    dialog.setTokenSlot(token());
+    dialog.setTokenSlot(token->slot());
     dialog.setPictures(m_ok, m_error, animationFile());
     // Discovery must not reconnect the tokens under the login that waits for the finger.
     m_state.tokenWorkRunning = true;
     const auto resume = qScopeGuard([this] { m_state.tokenWorkRunning = false; });
     dialog.exec();
-    if (dialog.status() != SAR_OK)
-        return false;
-    RefreshFingerPage(pinType);
-    return true;
+    // A refresh while the dialog was open ended the session the finger was meant for.
+    if (dialog.status() != SAR_OK || !verified || !verified->connected())
+        return nullptr;
+    return verified;
 }

@@ -62,20 +62,21 @@ public Q_SLOTS:
     void AcFingerSoLogon();
 
 Q_SIGNALS:
-    // A fingerprint login succeeded on this token: its objects are reloaded and its login state is 2.
+    // A fingerprint login succeeded on this token: its objects are reloaded and its user is logged in.
     void fingerLoggedIn(int token);
 
 private:
-    // Verifies a finger of the PIN type on the selected token; true when it was accepted.
-    bool fingerLogin(uint32_t pinType);
+    // Verifies a finger of the PIN type on the selected token; its session when the finger was
+    // accepted, nullptr otherwise.
+    TTokenSession* fingerLogin(uint32_t pinType);
+    // Whether the selected token's session may manage fingers of the PIN type; tells the user why not.
+    bool mayManage(uint32_t pinType);
     // A login page is about to be shown: its fingerprint login shows only for a sensor token, whose
     // fingers of the PIN type are read for it.
     void showLogonFor(QAction* logon, uint32_t pinType);
     TSkfBinding* skf() const;
-    int token() const;
     QByteArray serial() const;
     HAPPLICATION application() const;
-    bool loggedIn() const;
     bool failAndReport(uint32_t status);
     void enableTestAndDelete();
 

@@ -1,7 +1,7 @@
 #include "TFingerTestForm.h"
 
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "skf/TSkfBinding.h"
 #include "ui/Messages.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "TFingerVerifyForm.h"
 
-#include "finger/TFingerInfo.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "skf/TFingerInfo.h"
+#include "skf/TSkfBinding.h"
 #include "token/CerMgrApis.h"
 
 #include <QLabel>

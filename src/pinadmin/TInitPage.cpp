@@ -1,11 +1,11 @@
 #include "TInitPage.h"
 
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 #include "pinadmin/SoPinVerdict.h"
 #include "pinadmin/TInitDefaults.h"
 #include "platform/ActionUpdater.h"
 #include "platform/DialogService.h"
+#include "skf/TSkfBinding.h"
 #include "token/CerMgrApis.h"
 #include "token/SecretBuffer.h"
 #include "ui/Messages.h"
@@ -193,9 +193,10 @@ TInitDefaults TInitPage::defaultsFromPage() const
 
 void TInitPage::initialize()
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = presentSession();
+    if (!token)
         return;
+    const int slot = token->slot();
     QWidget* owner = window();
     const auto outside = [](qsizetype length, const QSpinBox* min, const QSpinBox* max) {
         return length < min->value() || length > max->value();
@@ -217,12 +218,12 @@ void TInitPage::initialize()
     }
 
     QString soPin;
-    if (m_state.TokenInfoTable[size_t(slot)].Initialized != 0) {
+    if (token->info().Initialized != 0) {
         if (!Messages::question(owner,
                                 ResStrs::text("K_Init_Info") + QChar(13) + ResStrs::text("K_Init_try")))
             return;
-        CerMgrApis::ReadPinState(slot, PinType::So, m_state.pinState);
-        if (m_state.pinState.Locked == 1) {
+        CerMgrApis::ReadPinState(slot, PinType::So, token->pinState());
+        if (token->pinState().Locked == 1) {
             Messages::information(owner, ResStrs::text("K_Dead"));
             return;
         }
@@ -239,23 +240,26 @@ void TInitPage::initialize()
             return;
         }
     }
-    CerMgrApis::LogoutToken(slot);
-    m_state.loginState[size_t(slot)] = 1;
+    // Whoever was logged in, on the token or on its device, is not once it is formatted.
+    token->logout();
     QByteArray record = d.formatRecord();
     const auto wipeRecord = qScopeGuard([&record] { SecretBuffer::wipe(record); });
 
-    TSkfBinding* skf = m_state.skf;
+    // The fingerprints are this token's own, on its own device: another token's stay as they are.
+    TSkfBinding* skf = token->skf();
+    HAPPLICATION application = token->application();
     quint32 status = 0;
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         CerMgrApis::RemoveAllCertsFromStore(ResStrs::text("PROVIDER_NAME"));
         CerMgrApis::SetTokenLabel(slot, d.LabelName.trimmed());
-        if (skf) {
+        if (application) {
             uint32_t retries = 0;
-            skf->VerifyPIN(skf->currentApplication(), 0, soPin, &retries);
-            skf->DeleteFinger(skf->currentApplication(), 0, 255);
-            skf->DeleteFinger(skf->currentApplication(), 1, 255);
+            skf->VerifyPIN(application, SKF_ADMIN_TYPE, soPin, &retries);
+            skf->DeleteFinger(application, SKF_ADMIN_TYPE, SKF_ALL_FINGERS);
+            skf->DeleteFinger(application, SKF_USER_TYPE, SKF_ALL_FINGERS);
+            skf->ClearSecureState(application);
         }
         status = CerMgrApis::FormatToken(slot, record);
     }
@@ -266,14 +270,18 @@ void TInitPage::initialize()
 
     const QString defaultsPath = TInitDefaults::writePath();
     const bool defaultsSaved = d.write(defaultsPath);
-    if (skf) {
+    if (skf && token->hasSensor()) {
         skf->LoadFingerDevices();
-        uint32_t retries = 0;
-        skf->VerifyPIN(skf->currentApplication(), 0, d.default_sopin, &retries);
-        skf->InitFinger(skf->currentApplication(), uint32_t(spin("edtInit_UPINTry")->value()),
-                        uint32_t(spin("edtInit_SOPINTry")->value()),
-                        uint32_t(spin("edtInit_UPINLeve")->value()),
-                        uint32_t(spin("edtInit_SOPINLeve")->value()));
+        if ((application = token->findApplication())) {
+            uint32_t retries = 0;
+            skf->VerifyPIN(application, SKF_ADMIN_TYPE, d.default_sopin, &retries);
+            skf->InitFinger(application, uint32_t(spin("edtInit_UPINTry")->value()),
+                            uint32_t(spin("edtInit_SOPINTry")->value()),
+                            uint32_t(spin("edtInit_UPINLeve")->value()),
+                            uint32_t(spin("edtInit_SOPINLeve")->value()));
+            // The administrator's authentication served the set-up only.
+            skf->ClearSecureState(application);
+        }
     }
     Q_EMIT initialized();
     // The token is done either way; a defaults file left as it was must not pass for success.

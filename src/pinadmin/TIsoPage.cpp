@@ -87,13 +87,12 @@ TIsoPage::TIsoPage(TProgramState& state, QWidget* parent)
     connect(browseButton, &QToolButton::clicked, this, &TIsoPage::browse);
     connect(m_downIso, &QAction::triggered, this, &TIsoPage::downIso);
     ActionUpdater::instance().add(m_downIso, [this] {
-        const int slot = m_state.currentToken;
+        const TTokenSession* token = session();
         const bool can = currentTokenCan(TQ7Info::Sectors);
         m_hint->setVisible(!can);
-        if (!can || writing() || m_doneWait->isActive() || slot < 0 || slot >= TProgramState::MaxTokens)
+        if (!can || writing() || m_doneWait->isActive() || !token)
             return false;
-        return m_edtUPIN->text().size() >= m_state.TokenInfoTable[size_t(slot)].MinPinLen &&
-               !m_edtPath->text().isEmpty();
+        return m_edtUPIN->text().size() >= token->info().MinPinLen && !m_edtPath->text().isEmpty();
     });
 }
 
@@ -118,9 +117,12 @@ void TIsoPage::browse()
 
 void TIsoPage::downIso()
 {
-    const int slot = m_state.currentToken;
-    if (writing() || m_doneWait->isActive() || slot < 0 || slot >= TProgramState::MaxTokens)
+    if (writing() || m_doneWait->isActive())
         return;
+    TTokenSession* token = presentSession();
+    if (!token)
+        return;
+    const int slot = token->slot();
     QWidget* owner = window();
     // Enter in the PIN field runs this even while the action is off.
     if (!currentTokenCan(TQ7Info::Sectors)) {
@@ -143,10 +145,9 @@ void TIsoPage::downIso()
         return;
     }
 
-    CerMgrApis::LogoutToken(slot);
-    m_state.loginState[size_t(slot)] = 1;
-    CerMgrApis::ReadPinState(slot, PinType::User, m_state.pinState);
-    if (m_state.pinState.Locked == 1) {
+    token->logout();
+    CerMgrApis::ReadPinState(slot, PinType::User, token->pinState());
+    if (token->pinState().Locked == 1) {
         Messages::information(owner, ResStrs::text("K_Dead"));
         return;
     }
@@ -242,9 +243,7 @@ void TIsoPage::report(quint32 status, const QString& reason)
     else
         Messages::information(
             owner, QStringLiteral("%1(ErrorCode = 0x%2)").arg(ResStrs::text("ISo_Down_No"), hex8(status)));
-    if (m_slot >= 0) {
-        CerMgrApis::LogoutToken(m_slot);
-        m_state.loginState[size_t(m_slot)] = 1;
-    }
+    if (TTokenSession* token = m_state.sessions.at(m_slot))
+        token->logout();
     Q_EMIT finished(status);
 }

@@ -47,17 +47,18 @@ void TKeyLabelPage::setKeyName(const QString& label)
 
 void TKeyLabelPage::changeKeyName()
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = presentSession();
+    if (!token)
         return;
+    const int slot = token->slot();
     QWidget* owner = window();
     // Enter in the field runs this even while the action is off.
     if (!currentTokenCan(TQ7Info::SetLabel)) {
         Messages::information(owner, ResStrs::text("K_Label_NotSupported"));
         return;
     }
-    CerMgrApis::ReadPinState(slot, PinType::User, m_state.pinState);
-    if (m_state.pinState.Locked == 1) {
+    CerMgrApis::ReadPinState(slot, PinType::User, token->pinState());
+    if (token->pinState().Locked == 1) {
         Messages::information(owner, ResStrs::text("K_Dead"));
         return;
     }
@@ -74,7 +75,7 @@ void TKeyLabelPage::changeKeyName()
             owner, ResStrs::text(status == TokenStatus::NotSupported ? "K_Label_NotSupported" : "K_Set_No"));
         return;
     }
-    m_state.TokenInfoTable[size_t(slot)].Label = label;
+    token->info().Label = label;
     Q_EMIT labelChanged(slot, label);
     Messages::information(owner, ResStrs::text("K_Set_Yes"));
 }

@@ -1,10 +1,10 @@
 #include "TLoginPage.h"
 
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "pinadmin/LoginVerdict.h"
 #include "platform/ActionUpdater.h"
+#include "skf/TSkfBinding.h"
 #include "token/CerMgrApis.h"
-#include "token/SecretBuffer.h"
 #include "ui/Messages.h"
 #include "ui/PageWidgets.h"
 #include "ui/TActionButton.h"
@@ -70,10 +70,10 @@ void TLoginPage::clearPin()
 
 bool TLoginPage::loginAllowed() const
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = session();
+    if (!token)
         return false;
-    return m_edtUPIN->text().size() >= m_state.TokenInfoTable[size_t(slot)].MinPinLen;
+    return m_edtUPIN->text().size() >= token->info().MinPinLen;
 }
 
 bool TLoginPage::eventFilter(QObject* watched, QEvent* event)
@@ -91,25 +91,25 @@ bool TLoginPage::eventFilter(QObject* watched, QEvent* event)
 
 void TLoginPage::login()
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = presentSession();
+    if (!token)
         return;
+    const int slot = token->slot();
     QWidget* owner = window();
-    if (m_state.TokenInfoTable[size_t(slot)].Initialized == 0) {
+    if (token->info().Initialized == 0) {
         Messages::information(owner, ResStrs::text("Init_Info"));
         return;
     }
-    CerMgrApis::ReadPinState(slot, PinType::User, m_state.pinState);
-    if (m_state.pinState.Locked == 1) {
+    CerMgrApis::ReadPinState(slot, PinType::User, token->pinState());
+    if (token->pinState().Locked == 1) {
         Messages::information(owner, ResStrs::text("K_Dead"));
         return;
     }
-    // Every attempt starts logged out, so a failed one never leaves an earlier login standing.
-    CerMgrApis::LogoutToken(slot);
-    m_state.loginState[size_t(slot)] = 1;
+    // Every attempt starts logged out, on the token and on its device, so a failed one never leaves
+    // an earlier login standing, nor an administrator's authentication under the user's login.
+    token->logout();
 
     const QString typed = m_edtUPIN->text();
-    auto pin = std::make_unique<SecretBuffer>(typed);
     qint32 retriesLeft = 0;
     const quint32 status = CerMgrApis::LoginUser(slot, typed, retriesLeft);
     if (status != 0) {
@@ -119,36 +119,20 @@ void TLoginPage::login()
 
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-    // Replacing the PIN of an earlier login wipes it.
-    m_state.loggedInPin = std::move(pin);
     CerMgrApis::ReloadTokenObjects(slot);
-    m_state.loginState[size_t(slot)] = 2;
+    if (HAPPLICATION app = token->application()) {
+        // The token accepted this PIN as the user PIN; offered as any other PIN type it would only
+        // cost that PIN a try. It opens this token's own fingerprint application, and only that.
+        uint32_t skfRetries = 0;
+        token->skf()->VerifyPIN(app, SKF_USER_TYPE, typed, &skfRetries);
+    }
+    token->setLogin(TTokenSession::Login::UserByPin);
     // The next person at the desk must not log in with the PIN left in the field.
     clearPin();
     Q_EMIT loggedIn();
-    TSkfBinding* skf = m_state.skf;
-    if (skf && skf->fingerFlag() && m_state.TokenInfoTable[size_t(slot)].FingerSupport > 0) {
-        // The token accepted this PIN as the user PIN; offered as any other PIN type it would only
-        // cost that PIN a try. It opens this token's own fingerprint application.
-        uint32_t skfRetries = 0;
-        if (HAPPLICATION app =
-                skf->TokenApplication(m_state.TokenInfoTable[size_t(slot)].SerialNumber.toLocal8Bit()))
-            skf->VerifyPIN(app, SKF_USER_TYPE, m_state.loggedInPin->constData(), &skfRetries);
-    }
 }
 
 void TLoginPage::reportFailure(quint32 status, qint32 retriesLeft)
 {
-    QString text;
-    if (retriesLeft > 0)
-        text = ResStrs::text("K_PIN_Error") + QChar(13) + ResStrs::format("K_Try_Time", retriesLeft);
-    else if (status == TokenStatus::PinIncorrect && retriesLeft == TokenStatus::RetriesUnknown)
-        // Wrong, but the token does not tell how many tries are left: not locked either.
-        text = ResStrs::text("K_PIN_Error");
-    else if (status == TokenStatus::PinIncorrect || status == TokenStatus::PinLocked)
-        text = ResStrs::text("K_Dead");
-    else
-        // The token gave no verdict on the PIN (pulled out, failing): saying it is locked would be wrong.
-        text = ResStrs::format("P_FormatError", status);
-    Messages::information(window(), text);
+    Messages::information(window(), LoginVerdict(status, retriesLeft));
 }

@@ -88,9 +88,10 @@ QByteArray TRemoteUnlockPage::decodeResponse(const QByteArray& text)
 
 void TRemoteUnlockPage::request()
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = presentSession();
+    if (!token)
         return;
+    const int slot = token->slot();
     QByteArray challenge;
     const quint32 status = CerMgrApis::GetChallenge(slot, challenge);
     if (status == TokenStatus::NotSupported) {
@@ -106,11 +107,12 @@ void TRemoteUnlockPage::request()
 
 void TRemoteUnlockPage::unlock()
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = presentSession();
+    if (!token)
         return;
+    const int slot = token->slot();
     // Whatever comes of it, the certificates ask for a login next time.
-    m_state.loginState[size_t(slot)] = 1;
+    token->setLogin(TTokenSession::Login::Found);
     QWidget* owner = window();
 
     // Copying a code from a mail or a chat brings blanks and a line break along; decoded, they would

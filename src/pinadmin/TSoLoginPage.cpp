@@ -1,8 +1,9 @@
 #include "TSoLoginPage.h"
 
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "pinadmin/LoginVerdict.h"
 #include "platform/ActionUpdater.h"
+#include "skf/TSkfBinding.h"
 #include "token/CerMgrApis.h"
 #include "ui/Messages.h"
 #include "ui/PageWidgets.h"
@@ -61,36 +62,43 @@ void TSoLoginPage::setKeyName(const QString& label)
 
 void TSoLoginPage::loginWithSoPin()
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = presentSession();
+    if (!token)
         return;
+    const int slot = token->slot();
     QWidget* owner = window();
-    if (m_state.TokenInfoTable[size_t(slot)].Initialized == 0) {
+    if (token->info().Initialized == 0) {
         Messages::information(owner, ResStrs::text("Init_Info"));
         return;
     }
-    CerMgrApis::ReadPinState(slot, PinType::So, m_state.pinState);
-    if (m_state.pinState.Locked == 1) {
+    CerMgrApis::ReadPinState(slot, PinType::So, token->pinState());
+    if (token->pinState().Locked == 1) {
         Messages::information(owner, ResStrs::text("K_Dead"));
         return;
     }
 
-    if (!m_state.skf) {
-        Messages::information(owner, ResStrs::text("Change_No"));
-        return;
+    // The administrator starts from nobody: the user's login and the device's authentication end.
+    token->logout();
+    const QString soPin = m_edtFingerSPIN->text();
+    qint32 retries = 0;
+    quint32 status = 0;
+    // A token with a fingerprint application of its own checks the SO PIN there first (another
+    // token's application would check the wrong PIN); the token library's SO login follows, so the
+    // administrator holds the token on both sides. Without one, the token library alone decides.
+    if (const HAPPLICATION application = token->application()) {
+        uint32_t skfRetries = 0;
+        status = token->skf()->VerifyPIN(application, SKF_ADMIN_TYPE, soPin, &skfRetries);
+        retries = qint32(qMin<uint32_t>(skfRetries, INT32_MAX));
     }
-    uint32_t retries = 0;
-    // The selected token's own fingerprint application: another token's would check the wrong PIN.
-    const HAPPLICATION application =
-        m_state.skf->TokenApplication(m_state.TokenInfoTable[size_t(slot)].SerialNumber.toLocal8Bit());
-    const uint32_t status = m_state.skf->VerifyPIN(application, 0, m_edtFingerSPIN->text(), &retries);
+    if (status == 0)
+        status = CerMgrApis::LoginSO(slot, soPin, retries);
     if (status == 0) {
         // The administrator now holds that token; its user counts as not logged in from here on.
-        m_state.loginState[size_t(slot)] = 1;
+        token->setLogin(TTokenSession::Login::AdminBySoPin);
         Messages::information(owner, ResStrs::text("F_Login_OK"));
         return;
     }
-    Messages::information(owner, retries == 0 ? ResStrs::text("K_Dead")
-                                              : ResStrs::text("K_PIN_Error") + QChar(13) +
-                                                    ResStrs::format("K_Try_Time", int(retries)));
+    // Nothing of a half-done login stays behind.
+    token->logout();
+    Messages::information(owner, LoginVerdict(status, retries));
 }

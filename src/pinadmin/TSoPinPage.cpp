@@ -39,30 +39,31 @@ TSoPinPage::TSoPinPage(TProgramState& state, QWidget* parent) : TPage(state, par
 
 bool TSoPinPage::changeAllowed() const
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = session();
+    if (!token)
         return false;
     // The new SO PIN is left to the token; only the current one and the confirmation are measured.
-    const qint32 minLength = m_state.TokenInfoTable[size_t(slot)].MinSoPinLen;
+    const qint32 minLength = token->info().MinSoPinLen;
     return m_edtSPIN->text().size() >= minLength && m_edtNewSPIN2->text().size() >= minLength;
 }
 
 void TSoPinPage::changeSoPin()
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = presentSession();
+    if (!token)
         return;
+    const int slot = token->slot();
     QWidget* owner = window();
     if (m_edtNewSPIN1->text() != m_edtNewSPIN2->text()) {
         Messages::information(owner, ResStrs::text("S_PIN_equal"));
         return;
     }
-    if (m_state.TokenInfoTable[size_t(slot)].Initialized == 0) {
+    if (token->info().Initialized == 0) {
         Messages::information(owner, ResStrs::text("Init_Info"));
         return;
     }
-    CerMgrApis::ReadPinState(slot, PinType::So, m_state.pinState);
-    if (m_state.pinState.Locked == 1) {
+    CerMgrApis::ReadPinState(slot, PinType::So, token->pinState());
+    if (token->pinState().Locked == 1) {
         Messages::information(owner, ResStrs::text("K_Dead"));
         return;
     }
@@ -81,6 +82,6 @@ void TSoPinPage::changeSoPin()
         return;
     }
     CerMgrApis::LogoutToken(slot);
-    m_state.loginState[size_t(slot)] = 1;
+    token->setLogin(TTokenSession::Login::Found);
     Messages::information(owner, ResStrs::text("Change_Yes"));
 }

@@ -38,10 +38,10 @@ TUnlockPage::TUnlockPage(TProgramState& state, QWidget* parent) : TPage(state, p
 
 bool TUnlockPage::unlockAllowed() const
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = session();
+    if (!token)
         return false;
-    const TQ7Info& info = m_state.TokenInfoTable[size_t(slot)];
+    const TQ7Info& info = token->info();
     return m_edtSPINForUnLock->text().size() >= info.MinSoPinLen &&
            m_edtUPINForUnlock1->text().size() >= info.MinPinLen &&
            m_edtUPINForUnlock2->text().size() >= info.MinPinLen;
@@ -49,30 +49,31 @@ bool TUnlockPage::unlockAllowed() const
 
 void TUnlockPage::unlock()
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = presentSession();
+    if (!token)
         return;
+    const int slot = token->slot();
     QWidget* owner = window();
     if (m_edtUPINForUnlock1->text() != m_edtUPINForUnlock2->text()) {
         Messages::information(owner, ResStrs::text("S_PIN_equal"));
         return;
     }
-    if (m_state.TokenInfoTable[size_t(slot)].Initialized == 0) {
+    if (token->info().Initialized == 0) {
         Messages::information(owner, ResStrs::text("Init_Info"));
         return;
     }
-    CerMgrApis::ReadPinState(slot, PinType::So, m_state.pinState);
-    if (m_state.pinState.Locked == 1) {
+    CerMgrApis::ReadPinState(slot, PinType::So, token->pinState());
+    if (token->pinState().Locked == 1) {
         Messages::information(owner, ResStrs::text("K_Dead"));
         return;
     }
 
     CerMgrApis::LogoutToken(slot);
-    m_state.loginState[size_t(slot)] = 1;
+    token->setLogin(TTokenSession::Login::Found);
     const QString soPin = m_edtSPINForUnLock->text();
     if (CerMgrApis::ResetUserPin(slot, soPin, m_edtUPINForUnlock1->text()) == 0) {
         CerMgrApis::LogoutToken(slot);
-        m_state.loginState[size_t(slot)] = 1;
+        token->setLogin(TTokenSession::Login::Found);
         Messages::information(owner, ResStrs::text("Change_Yes"));
         return;
     }

@@ -41,27 +41,28 @@ TUserPinPage::TUserPinPage(TProgramState& state, QWidget* parent) : TPage(state,
 
 bool TUserPinPage::changeAllowed() const
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = session();
+    if (!token)
         return false;
-    const qint32 minLength = m_state.TokenInfoTable[size_t(slot)].MinPinLen;
+    const qint32 minLength = token->info().MinPinLen;
     return m_edtOldUPin->text().size() >= minLength && m_edtNewUPin1->text().size() >= minLength &&
            m_edtNewUPin2->text().size() >= minLength;
 }
 
 void TUserPinPage::changeUserPin()
 {
-    const int slot = m_state.currentToken;
-    if (slot < 0 || slot >= TProgramState::MaxTokens)
+    TTokenSession* token = presentSession();
+    if (!token)
         return;
+    const int slot = token->slot();
     QWidget* owner = window();
-    const TQ7Info& info = m_state.TokenInfoTable[size_t(slot)];
+    const TQ7Info& info = token->info();
     if (info.Initialized == 0) {
         Messages::information(owner, ResStrs::text("Init_Info"));
         return;
     }
-    CerMgrApis::ReadPinState(slot, PinType::User, m_state.pinState);
-    if (m_state.pinState.Locked == 1) {
+    CerMgrApis::ReadPinState(slot, PinType::User, token->pinState());
+    if (token->pinState().Locked == 1) {
         Messages::information(owner, ResStrs::text("K_Dead"));
         return;
     }
@@ -83,7 +84,7 @@ void TUserPinPage::changeUserPin()
     }
 
     CerMgrApis::LogoutToken(slot);
-    m_state.loginState[size_t(slot)] = 1;
+    token->setLogin(TTokenSession::Login::Found);
     qint32 retriesLeft = 0;
     quint32 status = CerMgrApis::LoginUser(slot, oldPin, retriesLeft);
     if (status != 0) {
@@ -92,7 +93,7 @@ void TUserPinPage::changeUserPin()
         return;
     }
     CerMgrApis::LogoutToken(slot);
-    m_state.loginState[size_t(slot)] = 1;
+    token->setLogin(TTokenSession::Login::Found);
 
     const quint32 changed = CerMgrApis::ChangeUserPin(slot, oldPin, newPin);
     if (changed == 0) {

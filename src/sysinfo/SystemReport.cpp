@@ -168,16 +168,17 @@ QList<Row> SystemReport::full(HostQueries& host, int edition, TProgramState& sta
         rows.append(pathRow("U_P11_X64_Path", p11Other));
     rows.append(versionRow(host, "S_PKCS11_Ver", p11));
 
-    const bool found = state.tokenCount > 0;
-    if (found && CerMgrApis::ReadTokenInfo(0, state.TokenInfoTable[0]) == 0)
-        CerMgrApis::ReadPinState(0, PinType::User, state.pinState);
+    TTokenSession* first = state.sessions.at(0);
+    const bool found = first != nullptr;
+    if (found && CerMgrApis::ReadTokenInfo(0, first->info()) == 0)
+        CerMgrApis::ReadPinState(0, PinType::User, first->pinState());
     const int tokenState = found ? 0 : 2;
     rows.append({text("U_USBState"), found ? text("S_Connect") : text("S_DisConnect"), tokenState});
     if (!found)
         return rows;
 
-    const TQ7Info& info = state.TokenInfoTable[0];
-    const TPinState& pin = state.pinState;
+    const TQ7Info& info = first->info();
+    const TPinState& pin = first->pinState();
     rows.append({text("K_Info_labelName"), info.Label, tokenState});
     rows.append({text("K_Info_manufacture"), info.Manufacturer, tokenState});
     rows.append({text("K_Info_model"), info.Model, tokenState});

@@ -27,6 +27,11 @@ constexpr quint32 Busy = 0x0A000125;
 // device error) has not reached the PIN, so a retries-left count of 0 then does not mean locked.
 constexpr quint32 PinIncorrect = 0x0A000024;
 constexpr quint32 PinLocked = 0x0A000025;
+// A PIN shorter or longer than the token's limits: it cannot be the PIN and costs no try.
+constexpr quint32 PinLengthRange = 0x0A000027;
+// The token was pulled out, or its slot holds no connected token: find and connect again.
+constexpr quint32 TokenRemoved = 0x0A000023;
+constexpr quint32 NoSuchSlot = 0x0A000103;
 // The token's PKCS#11 module has no way to do what was asked; nothing was changed.
 constexpr quint32 NotSupported = 0x0A000126;
 // No container, certificate or key of that name; for an unlock response, no virtual token with that

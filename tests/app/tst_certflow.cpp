@@ -91,7 +91,7 @@ private Q_SLOTS:
         QCOMPARE(certs->topLevelItemCount(), 2);
         QVERIFY(certs->topLevelItem(0)->text(0).startsWith(QLatin1String("box")));
         QCOMPARE(certs->topLevelItem(0)->childCount(), 2);
-        QCOMPARE(form.state().loginState[0], 2);
+        QCOMPARE(form.state().loginState(0), 2);
 
         // Back on the certificates node, the logged-in token goes straight to its tree.
         form.findChild<QTreeWidget*>(QStringLiteral("tv"))->setCurrentItem(certificatesNode(form)->parent());
@@ -104,7 +104,7 @@ private Q_SLOTS:
         QX_TRY_VERIFY(logout->isEnabled());
         QTest::mouseClick(logout, Qt::LeftButton);
         QCOMPARE(currentPage(form), form.page(PageId::Login));
-        QCOMPARE(form.state().loginState[0], 1);
+        QCOMPARE(form.state().loginState(0), 1);
         QCOMPARE(pin->text(), QString());
     }
 
@@ -120,7 +120,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QX_TRY_VERIFY(certificatesNode(form));
         QTreeWidgetItem* token = certificatesNode(form)->parent();
-        form.state().currentToken = 0;
+        form.state().sessions.setCurrent(0);
         auto* name = form.page(PageId::KeyLabel)->findChild<QLineEdit*>(QStringLiteral("edtKeyName"));
         QVERIFY(name);
         name->setText(QStringLiteral("  新标签 Desk"));

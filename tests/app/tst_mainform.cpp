@@ -41,7 +41,16 @@ QTreeWidgetItem* addToken(TMainForm& form, const QString& label)
     auto* token = new QTreeWidgetItem(root, {label.trimmed()});
     for (const char* f : {"PIN", "Label", "Certificates", "Remote unlock"})
         new QTreeWidgetItem(token, {QLatin1String(f)});
-    form.state().TokenInfoTable[size_t(root->indexOfChild(token))].Label = label;
+    // A session for the new token, the earlier tokens' records kept.
+    TTokenSessions& sessions = form.state().sessions;
+    QList<TQ7Info> records;
+    for (int i = 0; i < sessions.count(); ++i)
+        records << sessions.at(i)->info();
+    sessions.reset(root->indexOfChild(token) + 1);
+    sessions.found();
+    for (int i = 0; i < records.size(); ++i)
+        sessions.at(i)->info() = records[i];
+    sessions.at(root->indexOfChild(token))->info().Label = label;
     root->setExpanded(true);
     token->setExpanded(true);
     return token;
@@ -135,12 +144,12 @@ private Q_SLOTS:
         TMainForm form;
         form.show();
         pages(form)->setCurrentWidget(form.page(PageId::KeyLabel));
-        form.state().currentToken = 9;
+        form.state().sessions.setCurrent(9);
         QTreeWidget* tv = tree(form);
         const QRect rect = tv->visualItemRect(tv->topLevelItem(root));
         QTest::mouseClick(tv->viewport(), Qt::LeftButton, {}, rect.center());
         QTRY_COMPARE(pages(form)->currentWidget(), form.page(page));
-        QCOMPARE(form.state().currentToken, root);
+        QCOMPARE(form.state().currentToken(), root);
     }
 
     void loadCert_data()
@@ -165,12 +174,13 @@ private Q_SLOTS:
             refresh->setObjectName(QStringLiteral("Acrefresh"));
         }
         QSignalSpy triggered(refresh, &QAction::triggered);
-        form.state().currentToken = 1;
-        form.state().loginState[1] = 2;
+        form.state().sessions.reset(2);
+        form.state().sessions.setCurrent(1);
+        form.state().sessions.at(1)->setLogin(TTokenSession::Login::UserByPin);
         pages(form)->setCurrentWidget(form.page(page));
         form.handleCommand(QStringLiteral("LoadCert"));
         QCOMPARE(triggered.size(), refreshes);
-        QCOMPARE(form.state().loginState[1], loginState);
+        QCOMPARE(form.state().loginState(1), loginState);
         QCOMPARE(pages(form)->currentWidget(), form.page(page));
     }
 
@@ -193,11 +203,12 @@ private Q_SLOTS:
         TMainForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.state().loginState[0] = 2;
+        form.state().sessions.reset(1);
+        form.state().sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
         form.handleCommand(command);
         QCOMPARE(form.isVisible(), !closes);
         QCOMPARE(form.state().closing, closes);
-        QCOMPARE(form.state().loginState[0], 2);
+        QCOMPARE(form.state().loginState(0), 2);
     }
 
     void restoreBringsTheWindowBack()
@@ -258,7 +269,7 @@ private Q_SLOTS:
         QCOMPARE(pcInit->currentIndex(), 0);
         QVERIFY(!pcInit->isTabVisible(3));
         for (int i = 0; i < 15; ++i)
-            QCOMPARE(form.state().loginState[size_t(i)], 0);
+            QCOMPARE(form.state().loginState(i), 0);
     }
 
     void certificateSwitches_data()
@@ -310,7 +321,7 @@ private Q_SLOTS:
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QTreeWidgetItem* token = addToken(form, QStringLiteral(" My Key "));
-        form.state().loginState[0] = 1;
+        form.state().sessions.at(0)->setLogin(TTokenSession::Login::Found);
         tree(form)->setFocus();
         tree(form)->setCurrentItem(token->child(2));
         QCOMPARE(pages(form)->currentWidget(), form.page(PageId::Login));

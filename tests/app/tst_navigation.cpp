@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 #include "app/TNavigationPages.h"
 #include "app/TNavigator.h"
-#include "finger/TSkfBinding.h"
+#include "skf/TSkfBinding.h"
 #include "ui/TProgramState.h"
 
 #include <QStringList>
@@ -156,14 +156,16 @@ private Q_SLOTS:
         TProgramState state;
         TSkfBinding skf;
         skf.setFingerFlag(finger);
-        state.skf = &skf;
-        state.tokenCount = 2;
-        state.currentToken = 7;
-        state.TokenInfoTable[0].SerialNumber = QStringLiteral("SN-0-0123456789");
-        state.TokenInfoTable[0].Label = QStringLiteral("Key Zero");
-        state.TokenInfoTable[1].SerialNumber = QStringLiteral("SN-1-0123456789");
-        state.TokenInfoTable[1].Label = QStringLiteral(" Key One ");
-        state.loginState[1] = loginState;
+        state.sessions.setSkf(&skf);
+        state.sessions.reset(2);
+        state.sessions.found();
+        state.sessions.setCurrent(7);
+        state.sessions.at(0)->info().SerialNumber = QStringLiteral("SN-0-0123456789");
+        state.sessions.at(0)->info().Label = QStringLiteral("Key Zero");
+        state.sessions.at(1)->info().SerialNumber = QStringLiteral("SN-1-0123456789");
+        state.sessions.at(1)->info().Label = QStringLiteral(" Key One ");
+        state.sessions.at(1)->setLogin(loginState == 2 ? TTokenSession::Login::UserByPin
+                                                       : TTokenSession::Login::Found);
 
         QTreeWidget tree;
         buildTree(tree);
@@ -173,7 +175,7 @@ private Q_SLOTS:
         QVERIFY(node);
         navigator.select(node);
         QCOMPARE(pages.calls, calls);
-        QCOMPARE(state.currentToken, currentToken);
+        QCOMPARE(state.currentToken(), currentToken);
     }
 
     void nodeIdentityWinsOverPosition_data()
@@ -197,8 +199,9 @@ private Q_SLOTS:
         QFETCH(QVariant, pinType);
         QFETCH(QStringList, calls);
         TProgramState state;
-        state.TokenInfoTable[1].Label = QStringLiteral(" Key One ");
-        state.loginState[1] = 1;
+        state.sessions.reset(2);
+        state.sessions.at(1)->info().Label = QStringLiteral(" Key One ");
+        state.sessions.at(1)->setLogin(TTokenSession::Login::Found);
         QTreeWidget tree;
         buildTree(tree);
         QTreeWidgetItem* node = nodeAt(tree, QStringLiteral("0/1/0"));
@@ -208,17 +211,17 @@ private Q_SLOTS:
         RecordingPages pages;
         TNavigator(state, pages).select(node);
         QCOMPARE(pages.calls, calls);
-        QCOMPARE(state.currentToken, 1);
+        QCOMPARE(state.currentToken(), 1);
     }
 
     void nothingSelectedChangesNothing()
     {
         TProgramState state;
-        state.currentToken = 3;
+        state.sessions.setCurrent(3);
         RecordingPages pages;
         TNavigator(state, pages).select(nullptr);
         QVERIFY(pages.calls.isEmpty());
-        QCOMPARE(state.currentToken, 3);
+        QCOMPARE(state.currentToken(), 3);
     }
 
     void tokenBeyondTheTableIsSafe()
@@ -236,7 +239,7 @@ private Q_SLOTS:
         navigator.select(list->child(TProgramState::MaxTokens + 2)->child(2));
         QCOMPARE(pages.calls, QStringList({"login []", "page Login"}));
         navigator.select(list->child(TProgramState::MaxTokens + 2)->child(1));
-        QCOMPARE(state.currentToken, TProgramState::MaxTokens + 2);
+        QCOMPARE(state.currentToken(), TProgramState::MaxTokens + 2);
     }
 };
 

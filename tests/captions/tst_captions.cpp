@@ -421,7 +421,7 @@ private Q_SLOTS:
         // The deepest nodes are the administration subtree's, four levels below the root.
         auto* tree = form.findChild<QTreeWidget*>(QStringLiteral("tv"));
         auto* token = new QTreeWidgetItem(tree->topLevelItem(0), QStringList(QStringLiteral("QX4100")));
-        AdminTreeNodes::addTo(token);
+        AdminTreeNodes::addTo(token, true);
         tree->expandAll();
         QCoreApplication::processEvents();
         cut << cutNodes(tree, tree->topLevelItem(0));

@@ -162,9 +162,9 @@ class TstCertExpiry : public QObject
     {
         qint32 count = 0;
         quint32 status = CerMgrApis::FindAndConnectTokens(count);
-        m_state->tokenCount = status == 0 ? count : 0;
+        m_state->sessions.reset(status == 0 ? count : 0);
         for (int i = 0; status == 0 && i < count; ++i)
-            status = CerMgrApis::ReadTokenInfo(i, m_state->TokenInfoTable[size_t(i)]);
+            status = CerMgrApis::ReadTokenInfo(i, m_state->sessions.at(i)->info());
         m_watch->tokensRefreshed(status);
         return status;
     }
@@ -387,11 +387,13 @@ private Q_SLOTS:
             ResStrs::load(QStringLiteral(QX_LANGUAGES_DIR "/") + language);
         QVERIFY(TokenFixture::store(aliceToken(0)));
         start(mode, 30);
-        QCOMPARE(CerMgrApis::FindAndConnectTokens(m_state->tokenCount), TokenStatus::Success);
+        qint32 count = 0;
+        QCOMPARE(CerMgrApis::FindAndConnectTokens(count), TokenStatus::Success);
+        m_state->sessions.reset(count);
         qint32 retries = 0;
         QCOMPARE(CerMgrApis::LoginUser(0, QLatin1String(TokenFixture::UserPin), retries),
                  TokenStatus::Success);
-        m_state->loginState[0] = 2;
+        m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
         TCertPage page(*m_state);
         page.BuildCertificateTree();
 

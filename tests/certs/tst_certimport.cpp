@@ -129,8 +129,8 @@ class TstCertImport : public QObject
         QCOMPARE(CerMgrApis::FindAndConnectTokens(count), TokenStatus::Success);
         qint32 retries = 0;
         QCOMPARE(CerMgrApis::LoginUser(0, QString::fromLatin1(UserPin), retries), TokenStatus::Success);
-        m_state->tokenCount = 1;
-        m_state->loginState[0] = 2;
+        m_state->sessions.reset(1);
+        m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
     }
 
     // Runs the import; `script` acts on the dialog once it is open. A dialog still open after the

@@ -149,14 +149,15 @@ class TstCertPage : public QObject
             return false;
         m_state = std::make_unique<TProgramState>();
         m_state->timings = testTimings();
-        if (CerMgrApis::FindAndConnectTokens(m_state->tokenCount) != TokenStatus::Success)
+        qint32 count = 0;
+        if (CerMgrApis::FindAndConnectTokens(count) != TokenStatus::Success)
             return false;
-        for (int slot = 0; slot < m_state->tokenCount; ++slot)
-            m_state->loginState[size_t(slot)] = 1;
+        m_state->sessions.reset(count);
+        m_state->sessions.found();
         qint32 retries = 0;
         if (CerMgrApis::LoginUser(0, QLatin1String(TokenFixture::UserPin), retries) != TokenStatus::Success)
             return false;
-        m_state->loginState[0] = 2;
+        m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
         m_page = std::make_unique<TCertPage>(*m_state);
         m_page->resize(454, 347);
         m_page->show();
@@ -365,7 +366,8 @@ private Q_SLOTS:
         QFETCH(bool, containerActions);
         QFETCH(bool, certActions);
         QVERIFY(open({tokenWith(0, containers)}));
-        m_state->loginState[0] = loginState;
+        m_state->sessions.at(0)->setLogin(loginState == 2 ? TTokenSession::Login::UserByPin
+                                                          : TTokenSession::Login::Found);
         if (!path.isEmpty()) {
             QTreeWidgetItem* item = nullptr;
             for (int index : path)
@@ -632,7 +634,7 @@ private Q_SLOTS:
         QSignalSpy loggedOut(m_page.get(), &TCertPage::loggedOut);
         click("Button9");
         QCOMPARE(loggedOut.size(), 1);
-        QCOMPARE(m_state->loginState[0], 1);
+        QCOMPARE(m_state->loginState(0), 1);
         QVERIFY(!enabled("AcDel"));
         // The library no longer lets this session change the token.
         QVERIFY(CerMgrApis::DeleteContainer(0, QStringLiteral("a")) != TokenStatus::Success);

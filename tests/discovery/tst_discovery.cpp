@@ -11,8 +11,8 @@
 #include "app/TNavigator.h"
 #include "app/TreeImages.h"
 #include "app/USBPIDUnit.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "skf/TSkfBinding.h"
 #include "ui/TElidedToolTips.h"
 #include "ui/TPage.h"
 
@@ -155,7 +155,7 @@ void TstDiscovery::refreshBuildsTokenTree()
     startDiscovery();
 
     QCOMPARE(m_refreshes->first().first().toUInt(), 0u);
-    QCOMPARE(m_state->tokenCount, int(labels.size()));
+    QCOMPARE(m_state->tokenCount(), int(labels.size()));
     QCOMPARE(childTexts(tokenRoot()), nodes);
     const QStringList functions{QStringLiteral("修改USB Key口令"), QStringLiteral("修改USB Key名称"),
                                 QStringLiteral("证书"), QStringLiteral("远程解锁")};
@@ -165,14 +165,14 @@ void TstDiscovery::refreshBuildsTokenTree()
         QCOMPARE(childTexts(token), functions);
         for (int f = 0; f < token->childCount(); ++f)
             QCOMPARE(TreeImages::imageIndex(token->child(f)), images[f]);
-        QCOMPARE(m_state->loginState[t], 1);
-        QCOMPARE(m_state->TokenInfoTable[t].SerialNumber, serialOf(t));
+        QCOMPARE(m_state->loginState(t), 1);
+        QCOMPARE(m_state->tokenInfo(t).SerialNumber, serialOf(t));
     }
-    QCOMPARE(m_state->loginState[labels.size()], 0);
+    QCOMPARE(m_state->loginState(int(labels.size())), 0);
     QVERIFY(tokenRoot()->isExpanded());
     QVERIFY(tokenRoot()->child(0)->isExpanded());
     QCOMPARE(m_window->tv->currentItem(), tokenRoot());
-    QCOMPARE(m_state->currentToken, 0);
+    QCOMPARE(m_state->currentToken(), 0);
     QCOMPARE(m_window->rpc->currentIndex(), 0);
     QVERIFY(!m_window->fingerLogon->isVisible());
     QCOMPARE(listColumn(m_window->lv, 1).value(0), labels[0]);
@@ -186,7 +186,7 @@ void TstDiscovery::refreshWithoutTokenShowsErrorNode()
     QCOMPARE(m_window->tv->currentItem(), tokenRoot());
     QCOMPARE(m_window->rpc->currentIndex(), 0);
     QCOMPARE(m_window->lv->rowCount(), 0);
-    QCOMPARE(m_state->tokenCount, 0);
+    QCOMPARE(m_state->tokenCount(), 0);
     QVERIFY(m_dialogs->messages().isEmpty());
 }
 
@@ -326,7 +326,7 @@ void TstDiscovery::uninitializedTokensWarnOnce()
     QX_TRY_VERIFY(!discovery()->findChild<QTimer*>(QStringLiteral("TCheckInit"))->isActive());
     QCOMPARE(m_dialogs->messages().size(), 1);
     QVERIFY(TokenCtl::pull(serialOf(1)));
-    QX_TRY_COMPARE(m_state->tokenCount, 1);
+    QX_TRY_COMPARE(m_state->tokenCount(), 1);
     QX_TRY_VERIFY(!discovery()->refreshing());
     QVERIFY(TokenCtl::plug(serialOf(1)));
     QX_TRY_COMPARE(m_dialogs->messages().size(), 2);
@@ -346,7 +346,7 @@ void TstDiscovery::refreshButtonChecksInitialization()
     QVERIFY(TokenCtl::create(serialOf(1), {QStringLiteral("--not-initialized")}));
     m_window->refreshAction->trigger();
     QX_TRY_COMPARE(m_refreshes->count(), 2);
-    QCOMPARE(m_state->tokenCount, 2);
+    QCOMPARE(m_state->tokenCount(), 2);
     QX_TRY_COMPARE(m_dialogs->texts(),
                    QStringList{QStringLiteral("设备未初始化，请与管理员联系\n") + serialOf(1)});
 }
@@ -470,12 +470,12 @@ void TstDiscovery::thirtyTwoTokens()
         QVERIFY(TokenCtl::create(serialOf(i), {QStringLiteral("--label"), QStringLiteral("T%1").arg(i)}));
     startDiscovery();
     QCOMPARE(m_refreshes->first().first().toUInt(), 0u);
-    QCOMPARE(m_state->tokenCount, 32);
+    QCOMPARE(m_state->tokenCount(), 32);
     QCOMPARE(tokenRoot()->childCount(), 32);
     QCOMPARE(tokenRoot()->child(31)->text(0), QStringLiteral("T31"));
     QCOMPARE(tokenRoot()->child(31)->childCount(), 4);
-    QCOMPARE(m_state->loginState[31], 1);
-    QCOMPARE(m_state->loginState[32], 0);
+    QCOMPARE(m_state->loginState(31), 1);
+    QCOMPARE(m_state->loginState(32), 0);
 }
 
 void TstDiscovery::tokenPulledDuringRefresh()
@@ -552,7 +552,7 @@ void TstDiscovery::fingerprintRows()
     QFETCH(QStringList, values);
     TSkfBinding skf(QStringLiteral(SKF_LIBRARY_DIR "/"));
     QVERIFY(skf.isLoaded());
-    m_state->skf = &skf;
+    m_state->sessions.setSkf(&skf);
     QVERIFY(TokenCtl::create(serialOf(0), QStringList{QStringLiteral("--finger")} + options));
     for (int finger : enrolled)
         QVERIFY(TokenCtl::run({QStringLiteral("finger"), serialOf(0), QStringLiteral("enroll"),
@@ -587,13 +587,13 @@ void TstDiscovery::mainWindowDiscoversTokens()
 
     // Selecting the second token shows its properties.
     tv->setCurrentItem(root->child(1));
-    QCOMPARE(form.state().currentToken, 1);
+    QCOMPARE(form.state().currentToken(), 1);
     QCOMPARE(listColumn(lv, 1).value(3), serialOf(1));
 
     // The refresh button finds them again and stays with the token the user was on.
     form.findChild<QAction*>(QStringLiteral("AcFindKeyRefresh"))->trigger();
     QX_TRY_COMPARE(refreshes.count(), 2);
-    QCOMPARE(form.state().currentToken, 1);
+    QCOMPARE(form.state().currentToken(), 1);
     QCOMPARE(tv->currentItem(), root->child(1));
     QCOMPARE(listColumn(lv, 1).value(3), serialOf(1));
 }
@@ -623,9 +623,7 @@ void TstDiscovery::hotPlugKeepsTheUsersPlace()
         }
         return nullptr;
     };
-    auto currentSerial = [&form] {
-        return form.state().TokenInfoTable[size_t(form.state().currentToken)].SerialNumber;
-    };
+    auto currentSerial = [&form] { return form.state().tokenInfo(form.state().currentToken()).SerialNumber; };
 
     // The certificates node of "Third" asks for its PIN; the user starts typing.
     tv->setCurrentItem(nodeOf(QStringLiteral("Third"))->child(2));
@@ -654,7 +652,7 @@ void TstDiscovery::hotPlugKeepsTheUsersPlace()
     QTest::keyClicks(pin, QStringLiteral("5678"));
     QVERIFY(TokenCtl::pull(serialOf(1)));
     QX_TRY_COMPARE(refreshes.count(), 4);
-    QCOMPARE(form.state().currentToken, 0);
+    QCOMPARE(form.state().currentToken(), 0);
     QCOMPARE(rpc->currentWidget(), form.page(PageId::KeyInfo));
     QVERIFY(pin->text().isEmpty());
 }
@@ -670,7 +668,7 @@ void TstDiscovery::englishTextsFitOrShowWhole()
     TSkfBinding skf(QStringLiteral(SKF_LIBRARY_DIR "/"));
     TMainForm form;
     form.state().timings = testTimings();
-    form.state().skf = &skf;
+    form.state().sessions.setSkf(&skf);
     QSignalSpy refreshes(form.discovery(), &TDiscovery::refreshed);
     form.show();
     QX_TRY_COMPARE(refreshes.count(), 1);

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the name-list splitting as if a device library had returned them.
-#include "finger/TSkfBinding.h"
+#include "skf/TSkfBinding.h"
 
 #include <cstdint>
 #include <cstdlib>

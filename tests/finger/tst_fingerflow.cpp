@@ -14,9 +14,9 @@
 #include "finger/TFingerPage.h"
 #include "finger/TFingerTestForm.h"
 #include "finger/TFingerVerifyForm.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 #include "platform/AppPaths.h"
+#include "skf/TSkfBinding.h"
 #include "token/CerMgrApis.h"
 #include "ui/TProgramState.h"
 
@@ -67,7 +67,7 @@ class TstFingerFlow : public QObject
     {
         auto form = std::make_unique<TMainForm>();
         form->state().timings = testTimings();
-        form->state().skf = m_skf.get();
+        form->state().sessions.setSkf(m_skf.get());
         form->show();
         return form;
     }
@@ -254,8 +254,8 @@ private Q_SLOTS:
         place(1, 4);
         logon->trigger();
         QCOMPARE(currentPage(*form), form->page(PageId::Cert));
-        QCOMPARE(form->state().loginState[1], 2);
-        QCOMPARE(form->state().loginState[0], 1);
+        QCOMPARE(form->state().loginState(1), 2);
+        QCOMPARE(form->state().loginState(0), 1);
     }
 
     // The administrator's finger, on the SO login page of the selected token: that token's user login
@@ -274,7 +274,7 @@ private Q_SLOTS:
         options.admin = true;
         TMainForm form(options);
         form.state().timings = testTimings();
-        form.state().skf = m_skf.get();
+        form.state().sessions.setSkf(m_skf.get());
         form.show();
         QX_TRY_VERIFY(node(form, 1, PageId::Cert));
         login(form, 0);
@@ -294,8 +294,8 @@ private Q_SLOTS:
         place(1, 6);
         logon->trigger();
         QCOMPARE(m_dialogs->lastText(), ResStrs::text("F_Login_OK"));
-        QCOMPARE(form.state().loginState[1], 1);
-        QCOMPARE(form.state().loginState[0], 2);
+        QCOMPARE(form.state().loginState(1), 1);
+        QCOMPARE(form.state().loginState(0), 2);
     }
 
     void fingerLogonRefusesABlockedFinger()
@@ -309,7 +309,7 @@ private Q_SLOTS:
         logon->trigger();
         QCOMPARE(m_dialogs->lastText(), ResStrs::text("P_SAR_PIN_LOCKED"));
         QVERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(form->state().loginState[0], 1);
+        QCOMPARE(form->state().loginState(0), 1);
     }
 
     // A finger nobody enrolled costs a try; the retries shown come from the device library.

@@ -3,8 +3,8 @@
 #include "TestEnv.h"
 #include "TestTimings.h"
 #include "finger/TFingerInputForm.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "skf/TSkfBinding.h"
 
 #include <QLabel>
 #include <QProgressBar>

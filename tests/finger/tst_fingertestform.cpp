@@ -5,8 +5,8 @@
 #include "TestTimings.h"
 #include "TestWait.h"
 #include "finger/TFingerTestForm.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
+#include "skf/TSkfBinding.h"
 
 #include <QLabel>
 #include <QPainter>

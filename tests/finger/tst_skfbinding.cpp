@@ -1,6 +1,6 @@
 #include "FakeSkf.h"
 #include "TestEnv.h"
-#include "finger/TSkfBinding.h"
+#include "skf/TSkfBinding.h"
 
 #include <QFile>
 #include <QTest>

@@ -5,7 +5,7 @@
 #include "VSensor.h"
 #include "VToken.h"
 #include "VTokenStore.h"
-#include "finger/TSkfBinding.h"
+#include "skf/TSkfBinding.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -5,11 +5,11 @@
 #include "app/PageId.h"
 #include "app/StartUp.h"
 #include "app/TMainForm.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 #include "platform/AppPaths.h"
 #include "platform/CopyDataChannel.h"
 #include "settings/SettingsFile.h"
+#include "skf/TSkfBinding.h"
 #include "ui/TPage.h"
 
 #include <QDirIterator>
@@ -159,7 +159,7 @@ private Q_SLOTS:
         QCOMPARE(skf.libraryPath(), m_libDir + QStringLiteral("zkeyra_qx4100.so"));
 
         TMainForm form;
-        form.state().skf = &skf;
+        form.state().sessions.setSkf(&skf);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(!form.findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().isNull());

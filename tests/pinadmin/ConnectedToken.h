@@ -19,11 +19,11 @@ inline bool connect(const VToken& token, TProgramState& state)
     qint32 count = 0;
     if (CerMgrApis::FindAndConnectTokens(count) != 0 || count != 1)
         return false;
-    if (CerMgrApis::ReadTokenInfo(0, state.TokenInfoTable[0]) != 0)
+    state.sessions.reset(1);
+    if (CerMgrApis::ReadTokenInfo(0, state.sessions.at(0)->info()) != 0)
         return false;
-    state.tokenCount = 1;
-    state.currentToken = 0;
-    state.loginState[0] = 1;
+    state.sessions.setCurrent(0);
+    state.sessions.at(0)->setLogin(TTokenSession::Login::Found);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include "pinadmin/TAdminPanel.h"
 #include "pinadmin/TInitPage.h"
 #include "pinadmin/TUnlockCodeForm.h"
+#include "skf/TSkfBinding.h"
 #include "ui/TActionButton.h"
 #include "ui/TProgramState.h"
 #include "ui/TStartOptions.h"
@@ -44,12 +45,13 @@ class TstAdminWindow : public QObject
     {
         return form.findChild<QStackedWidget*>(QStringLiteral("RPC"))->currentWidget();
     }
-    static std::unique_ptr<TMainForm> start(bool admin)
+    static std::unique_ptr<TMainForm> start(bool admin, TSkfBinding* skf = nullptr)
     {
         TStartOptions options;
         options.admin = admin;
         auto form = std::make_unique<TMainForm>(options);
         form->state().timings = testTimings();
+        form->state().sessions.setSkf(skf);
         form->show();
         return form;
     }
@@ -84,19 +86,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("page");
         QTest::addColumn<bool>("fingerSettingsVisible");
-        QTest::newRow("administration") << QList<int>{4} << "管理" << int(PageId::Init) << false;
-        QTest::newRow("initialization") << QList<int>{4, 0} << "初始化" << int(PageId::Init) << false;
-        QTest::newRow("SO PIN change") << QList<int>{4, 1} << "修改SO PIN" << int(PageId::SoPin) << false;
-        QTest::newRow("user PIN unlock") << QList<int>{4, 2} << "解锁用户PIN" << int(PageId::Unlock) << false;
-        QTest::newRow("CD-ROM image") << QList<int>{4, 3} << "下载ISO" << int(PageId::Iso) << false;
+        QTest::addColumn<bool>("sensor"); // the fingerprint nodes are there only for a sensor token
+        QTest::newRow("administration") << QList<int>{4} << "管理" << int(PageId::Init) << false << false;
+        QTest::newRow("initialization")
+            << QList<int>{4, 0} << "初始化" << int(PageId::Init) << false << false;
+        QTest::newRow("SO PIN change")
+            << QList<int>{4, 1} << "修改SO PIN" << int(PageId::SoPin) << false << false;
+        QTest::newRow("user PIN unlock")
+            << QList<int>{4, 2} << "解锁用户PIN" << int(PageId::Unlock) << false << false;
+        QTest::newRow("CD-ROM image") << QList<int>{4, 3} << "下载ISO" << int(PageId::Iso) << false << false;
         QTest::newRow("administrator login")
-            << QList<int>{4, 4} << "管理员登录" << int(PageId::SoLogin) << false;
+            << QList<int>{4, 4} << "管理员登录" << int(PageId::SoLogin) << false << false;
         QTest::newRow("administrator login, level 4")
-            << QList<int>{4, 4, 0} << "管理员登录" << int(PageId::SoLogin) << false;
+            << QList<int>{4, 4, 0} << "管理员登录" << int(PageId::SoLogin) << false << false;
         QTest::newRow("user fingerprints")
-            << QList<int>{4, 4, 1} << "用户指纹" << int(PageId::Finger) << false;
+            << QList<int>{4, 4, 1} << "用户指纹" << int(PageId::Finger) << false << true;
         QTest::newRow("administrator fingerprints")
-            << QList<int>{4, 4, 2} << "管理员指纹" << int(PageId::Finger) << false;
+            << QList<int>{4, 4, 2} << "管理员指纹" << int(PageId::Finger) << false << true;
     }
 
     void adminNodesOpenTheirPages()
@@ -105,14 +111,19 @@ private Q_SLOTS:
         QFETCH(QString, caption);
         QFETCH(int, page);
         QFETCH(bool, fingerSettingsVisible);
-        QVERIFY(TokenFixture::store(TokenFixture::token(0)));
-        auto form = start(true);
+        QFETCH(bool, sensor);
+        VToken t = TokenFixture::token(0);
+        t.fingerSupport = sensor;
+        QVERIFY(TokenFixture::store(t));
+        TSkfBinding skf(QStringLiteral(SKF_LIBRARY_DIR "/"));
+        auto form = start(true, &skf);
         QX_TRY_VERIFY(tokenNode(*form));
         QTreeWidgetItem* node = tokenNode(*form);
-        QCOMPARE(node->childCount(), 5);
+        // A sensor token has its user fingerprint node before the administration node.
+        QCOMPARE(node->childCount(), sensor ? 6 : 5);
         QSignalSpy fingerRequests(form.get(), &TMainForm::fingerPageRequested);
-        for (int i : path)
-            node = node->child(i);
+        for (qsizetype k = 0; k < path.size(); ++k)
+            node = node ? node->child(k == 0 && sensor ? path[k] + 1 : path[k]) : nullptr;
         QVERIFY(node);
         QCOMPARE(node->text(0), caption);
         tree(*form)->setCurrentItem(node);

@@ -156,13 +156,13 @@ void TstIso::imageReachesThePartition()
     const QByteArray image = makeImage(size);
     QCOMPARE(image.size(), size);
     QSignalSpy finished(m_page.get(), &TIsoPage::finished);
-    m_state->loginState[0] = 2;
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
 
     start(m_image);
     QX_TRY_COMPARE(finished.size(), 1);
     auto* progress = m_page->findChild<QProgressBar*>(QStringLiteral("PBISO"));
     QCOMPARE(progress->maximum(), progressMax);
-    QCOMPARE(m_state->loginState[0], 1);
+    QCOMPARE(m_state->loginState(0), 1);
     const QByteArray written = partition(t);
     if (fits) {
         QCOMPARE(m_dialogs->texts(), QStringList{kDone});
@@ -272,7 +272,7 @@ void TstIso::imageShrinksMidWrite()
     QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("下载失败(ISO文件在写入过程中变短了)")});
     QCOMPARE(progress->value(), 64);
     QVERIFY(!m_page->writing());
-    QCOMPARE(m_state->loginState[0], 1);
+    QCOMPARE(m_state->loginState(0), 1);
 }
 
 void TstIso::browseOffersIsoFiles()

@@ -128,7 +128,7 @@ void TstKeyLabel::changeLabel()
         token.faults.append(f);
     }
     showPage(token);
-    m_state->loginState[0] = 2;
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
     QSignalSpy renamed(m_page.get(), &TKeyLabelPage::labelChanged);
 
     m_page->keyNameEdit()->setText(typed);
@@ -139,7 +139,7 @@ void TstKeyLabel::changeLabel()
     QCOMPARE(m_dialogs->texts(), QStringList{message});
     QCOMPARE(m_dialogs->messages().first().ownerAtShow, m_page.get());
     QCOMPARE(QString::fromUtf8(ConnectedToken::stored(token).label), labelAfter);
-    QCOMPARE(m_state->TokenInfoTable[0].Label, labelAfter);
+    QCOMPARE(m_state->tokenInfo(0).Label, labelAfter);
     const bool changed = message == QStringLiteral("修改成功");
     QCOMPARE(renamed.count(), changed ? 1 : 0);
     if (changed)
@@ -147,7 +147,7 @@ void TstKeyLabel::changeLabel()
     // The focus goes back to the label that did not fit.
     if (message == QStringLiteral("参数超出范围"))
         QCOMPARE(m_page->focusWidget(), m_page->keyNameEdit());
-    QCOMPARE(m_state->loginState[0], 2);
+    QCOMPARE(m_state->loginState(0), 2);
     // The key information page reads the label again when it is shown next.
     TQ7Info info;
     QCOMPARE(CerMgrApis::ReadTokenInfo(0, info), 0u);

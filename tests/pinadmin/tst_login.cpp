@@ -4,9 +4,9 @@
 #include "TestWait.h"
 #include "TokenFixture.h"
 #include "VTokenStore.h"
-#include "finger/TSkfBinding.h"
 #include "i18n/ResStrs.h"
 #include "pinadmin/TLoginPage.h"
+#include "skf/TSkfBinding.h"
 #include "token/CerMgrApis.h"
 #include "ui/TActionButton.h"
 #include "ui/TProgramState.h"
@@ -102,10 +102,10 @@ void TstLogin::connectToken(const VToken& token)
     qint32 count = 0;
     QCOMPARE(CerMgrApis::FindAndConnectTokens(count), 0u);
     QCOMPARE(count, 1);
-    QCOMPARE(CerMgrApis::ReadTokenInfo(0, m_state->TokenInfoTable[0]), 0u);
-    m_state->tokenCount = 1;
-    m_state->currentToken = 0;
-    m_state->loginState[0] = 1;
+    m_state->sessions.reset(1);
+    QCOMPARE(CerMgrApis::ReadTokenInfo(0, m_state->sessions.at(0)->info()), 0u);
+    m_state->sessions.setCurrent(0);
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::Found);
     m_page = std::make_unique<TLoginPage>(*m_state);
     m_page->setKeyName(QString::fromUtf8(token.label));
     m_loggedIn = std::make_unique<QSignalSpy>(m_page.get(), &TLoginPage::loggedIn);
@@ -160,9 +160,9 @@ void TstLogin::failedLogin_data()
     // Enter tries the login although the action is disabled; no sensor, so the PIN is wrong.
     QTest::newRow("empty PIN by Enter") << true << 10 << false << QString()
         << QStringLiteral("口令不正确\r您还有10次机会") << 10;
-    // A token that is gone has not judged the PIN: it is not reported as locked.
+    // A token that is gone has not judged the PIN: it is reported as removed, not as locked.
     QTest::newRow("token pulled out") << true << 10 << true << kPin
-        << QStringLiteral("操作失败(0x0A000023)") << 10;
+        << QStringLiteral("USBKey已拔出，请插入后重试") << 10;
     // clang-format on
 }
 
@@ -195,8 +195,8 @@ void TstLogin::failedLogin()
     QCOMPARE(shown.title, QStringLiteral("提示"));
     QCOMPARE(shown.ownerAtShow, m_page.get());
     QCOMPARE(m_loggedIn->count(), 0);
-    QCOMPARE(m_state->loginState[0], 1);
-    QVERIFY(!m_state->loggedInPin);
+    // A token pulled out has no session left.
+    QCOMPARE(m_state->loginState(0), pulledOut ? 0 : 1);
     // The PIN stays for another look at it.
     QCOMPARE(pin()->text(), typed);
     VToken after;
@@ -228,30 +228,27 @@ void TstLogin::triesCountDownAndSuccessEmptiesTheField()
     QCOMPARE(m_loggedIn->count(), 1);
     QCOMPARE(cursorOnSignal, Qt::WaitCursor);
     QVERIFY(!QGuiApplication::overrideCursor());
-    QCOMPARE(m_state->loginState[0], 2);
+    QCOMPARE(m_state->loginState(0), 2);
     QCOMPARE(userPinState().LoggedIn, 1);
     QCOMPARE(userPinState().RetriesLeft, 10);
-    QVERIFY(m_state->loggedInPin);
-    QCOMPARE(QByteArray(m_state->loggedInPin->constData()), QByteArray(TokenFixture::UserPin));
     // Nothing is left for the next person at the desk to log in with.
     QCOMPARE(pin()->text(), QString());
     QCOMPARE(m_page->findChild<QLabel*>(QStringLiteral("Label10"))->text(), QStringLiteral("0"));
     QTest::keyClick(pin(), Qt::Key_Return);
     QCOMPARE(m_loggedIn->count(), 1);
-    QCOMPARE(m_state->loginState[0], 1);
+    QCOMPARE(m_state->loginState(0), 1);
 
-    // A failed attempt after a login leaves the token logged out and keeps the PIN of that login.
+    // A failed attempt after a login leaves the token logged out.
     typePin(kPin);
     QVERIFY(clickLogin());
     QCOMPARE(m_loggedIn->count(), 2);
-    QCOMPARE(m_state->loginState[0], 2);
+    QCOMPARE(m_state->loginState(0), 2);
     m_dialogs->clear();
     typePin(QStringLiteral("99999999"));
     QTest::keyClick(pin(), Qt::Key_Return);
     QCOMPARE(m_dialogs->lastText(), QStringLiteral("口令不正确\r您还有9次机会"));
-    QCOMPARE(m_state->loginState[0], 1);
+    QCOMPARE(m_state->loginState(0), 1);
     QCOMPARE(userPinState().LoggedIn, 0);
-    QCOMPARE(QByteArray(m_state->loggedInPin->constData()), QByteArray(TokenFixture::UserPin));
 }
 
 void TstLogin::cancelEmptiesTheField()
@@ -260,7 +257,7 @@ void TstLogin::cancelEmptiesTheField()
     typePin(kPin);
     QTest::mouseClick(m_page->findChild<TActionButton*>(QStringLiteral("RzButton3")), Qt::LeftButton);
     QCOMPARE(pin()->text(), QString());
-    QCOMPARE(m_state->loginState[0], 1);
+    QCOMPARE(m_state->loginState(0), 1);
     QCOMPARE(userPinState().LoggedIn, 0);
 
     // The main window empties it the same way at logout.
@@ -304,7 +301,7 @@ void TstLogin::fingerprintSideGetsTheUserPin()
     skf.setFingerFlag(fingerFlag);
     // The fingerprint page left the administrator's fingers showing.
     skf.setCurrentPinType(SKF_ADMIN_TYPE);
-    m_state->skf = &skf;
+    m_state->sessions.setSkf(&skf);
     HAPPLICATION app = skf.currentApplication();
     QVERIFY(app);
     skf.ClearSecureState(app);
@@ -319,7 +316,7 @@ void TstLogin::fingerprintSideGetsTheUserPin()
     TPinState so;
     CerMgrApis::ReadPinState(0, PinType::So, so);
     QCOMPARE(so.RetriesLeft, so.MaxRetries);
-    m_state->skf = nullptr;
+    m_state->sessions.setSkf(nullptr);
 }
 
 QTEST_MAIN(TstLogin)

@@ -98,18 +98,18 @@ void TstRemoteUnlock::showBlockedToken()
     while (retries > 0)
         QVERIFY(CerMgrApis::LoginUser(0, QStringLiteral("00000000"), retries) != 0);
     QVERIFY(ConnectedToken::stored(m_token).userPin.locked());
-    m_state->loginState[0] = 2;
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
 }
 
 void TstRemoteUnlock::challengeIsShown()
 {
-    m_state->loginState[0] = 2;
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
     const QString challenge = request();
     QVERIFY(m_dialogs->messages().isEmpty());
     QCOMPARE(challenge.size(), 16);
     QCOMPARE(challenge, QString::fromLatin1(ConnectedToken::stored(m_token).challenge.toHex().toUpper()));
     // Asking needs no login and leaves it alone.
-    QCOMPARE(m_state->loginState[0], 2);
+    QCOMPARE(m_state->loginState(0), 2);
     QVERIFY(request() != challenge);
 }
 
@@ -118,7 +118,8 @@ void TstRemoteUnlock::challengeFromAPulledToken()
     const QString first = request();
     QVERIFY(ConnectedToken::change(m_token, [](VToken& t) { t.pluggedIn = false; }));
     QCOMPARE(request(), first);
-    QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("生成失败，错误码 = 167772195")});
+    QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("USBKey已拔出，请插入后重试")});
+    QCOMPARE(m_state->loginState(0), 0);
 }
 
 void TstRemoteUnlock::decodesPairs_data()
@@ -166,7 +167,7 @@ void TstRemoteUnlock::roundTrip()
 
     unlock(before + response + after);
     QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("解锁成功")});
-    QCOMPARE(m_state->loginState[0], 1);
+    QCOMPARE(m_state->loginState(0), 1);
     // The memo keeps what was pasted.
     QCOMPARE(m_page->unlockCodeEdit()->toPlainText(), before + response + after);
     const VToken unlocked = ConnectedToken::stored(m_token);
@@ -212,7 +213,7 @@ void TstRemoteUnlock::badResponses()
     }
     unlock(text);
     QCOMPARE(m_dialogs->texts(), QStringList{message});
-    QCOMPARE(m_state->loginState[0], 1);
+    QCOMPARE(m_state->loginState(0), 1);
     const VToken after = ConnectedToken::stored(m_token);
     QVERIFY(after.userPin.locked());
     QCOMPARE(after.userPin.triesLeft, 0);

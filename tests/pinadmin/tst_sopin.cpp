@@ -3,10 +3,10 @@
 #include "TestEnv.h"
 #include "TestTimings.h"
 #include "TestWait.h"
-#include "finger/TSkfBinding.h"
 #include "pinadmin/TSoLoginPage.h"
 #include "pinadmin/TSoPinPage.h"
 #include "pinadmin/TUnlockPage.h"
+#include "skf/TSkfBinding.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -195,12 +195,12 @@ void TstSoPin::changeSoPin()
     QFETCH(int, loginStateAfter);
     const VToken t = token(initialized, soTries, fault, "token_change_sopin");
     QVERIFY(show<TSoPinPage>(t));
-    m_state->loginState[0] = 2;
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
     fill("edtSPIN", current, "edtNewSPIN1", new1, "edtNewSPIN2", new2);
     QTest::keyClick(field("edtNewSPIN2"), Qt::Key_Return);
 
     checkOnlyMessage(message);
-    QCOMPARE(m_state->loginState[0], loginStateAfter);
+    QCOMPARE(m_state->loginState(0), loginStateAfter);
     const VToken after = ConnectedToken::stored(t);
     QCOMPARE(after.soPin.triesLeft, triesAfter);
     if (!soPinAfter.isEmpty())
@@ -302,12 +302,12 @@ void TstSoPin::unlock()
     VToken t = token(initialized, soTries, fault, "token_set_upin");
     t.userPin.triesLeft = 0; // the user PIN is blocked
     QVERIFY(show<TUnlockPage>(t));
-    m_state->loginState[0] = 2;
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
     fill("edtSPINForUnLock", soPin, "edtUPINForUnlock1", new1, "edtUPINForUnlock2", new2);
     QTest::keyClick(field("edtUPINForUnlock2"), Qt::Key_Return);
 
     checkOnlyMessage(message);
-    QCOMPARE(m_state->loginState[0], loginStateAfter);
+    QCOMPARE(m_state->loginState(0), loginStateAfter);
     const VToken after = ConnectedToken::stored(t);
     QCOMPARE(after.soPin.triesLeft, soTriesAfter);
     QVERIFY(VToken::checkPin(after.userPin, userPinAfter.toLatin1()));
@@ -321,8 +321,9 @@ void TstSoPin::adminLogin_data()
     QTest::addColumn<QString>("message"); // a prefix
     QTest::addColumn<int>("loginStateAfter");
     QTest::newRow("right SO PIN") << 10 << kSoPin << "登录成功" << 1;
+    // The administrator's attempt starts by ending the user's login, so no rights mix.
     QTest::newRow("wrong SO PIN") << 5 << "wrongpin"
-                                  << "口令不正确\r您还有" << 2;
+                                  << "口令不正确\r您还有" << 1;
     QTest::newRow("locked") << 0 << kSoPin << kDead << 2;
 }
 
@@ -337,11 +338,11 @@ void TstSoPin::adminLogin()
     t.fingerSupport = true;
     TSkfBinding skf(QStringLiteral(SKF_LIBRARY_DIR "/"));
     QVERIFY(skf.isLoaded());
-    m_state->skf = &skf;
+    m_state->sessions.setSkf(&skf);
     TSoLoginPage* page = show<TSoLoginPage>(t);
     QVERIFY(page);
     skf.LoadFingerDevices();
-    m_state->loginState[0] = 2;
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
     auto* edit = field("edtFingerSPIN");
     edit->setText(QStringLiteral("abc"));
     QX_TRY_COMPARE(page->soPinLoginAction()->isEnabled(), false);
@@ -350,9 +351,9 @@ void TstSoPin::adminLogin()
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(m_dialogs->texts().size(), 1);
     QVERIFY2(m_dialogs->texts().first().startsWith(message), qPrintable(m_dialogs->texts().first()));
-    QCOMPARE(m_state->loginState[0], loginStateAfter);
+    QCOMPARE(m_state->loginState(0), loginStateAfter);
     m_page.reset();
-    m_state->skf = nullptr;
+    m_state->sessions.setSkf(nullptr);
 }
 
 QTEST_MAIN(TstSoPin)

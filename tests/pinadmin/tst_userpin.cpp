@@ -183,7 +183,7 @@ void TstUserPin::changeUserPin()
         token.faults.append(f);
     }
     showPage(token);
-    m_state->loginState[0] = 2;
+    m_state->sessions.at(0)->setLogin(TTokenSession::Login::UserByPin);
 
     fill(oldPin, newPin1, newPin2);
     QTest::keyClick(field("edtNewUPin2"), Qt::Key_Return);
@@ -193,7 +193,7 @@ void TstUserPin::changeUserPin()
     QCOMPARE(shown.icon, DialogService::Icon::Information);
     QCOMPARE(shown.title, QStringLiteral("提示"));
     QCOMPARE(shown.ownerAtShow, m_page.get());
-    QCOMPARE(m_state->loginState[0], loginStateAfter);
+    QCOMPARE(m_state->loginState(0), loginStateAfter);
     const bool changed = message == QStringLiteral("修改成功");
     QCOMPARE(field("edtOldUPin")->text().isEmpty(), changed);
     QCOMPARE(field("edtNewUPin2")->text().isEmpty(), changed);

@@ -223,24 +223,25 @@ void TstSystemReport::fullReportWithToken()
     QVERIFY(ConnectedToken::connect(token, *m_state));
     m_page->RunFullCheck(0);
     const Rows rows = shown();
-    const TQ7Info& info = m_state->TokenInfoTable[0];
-    const Rows expected{{"设备状态", "已连接", "0"},
-                        {"USBKey名称", "签名Key", "0"},
-                        {"生产厂商", info.Manufacturer, "0"},
-                        {"产品型号", info.Model, "0"},
-                        {"序列号", info.SerialNumber, "0"},
-                        {"最大密码长度", QString::number(info.MaxPinLen), "0"},
-                        {"最小密码长度", QString::number(info.MinPinLen), "0"},
-                        {"最大重试次数", QString::number(m_state->pinState.MaxRetries), "0"},
-                        {"USBKey口令剩余重试次数", QString::number(m_state->pinState.RetriesLeft), "0"},
-                        {"USBKey口令是否被锁", "未锁死", "0"},
-                        {"总空间", "128 KB", "0"},
-                        {"剩余空间", rows.value(rows.size() - 4).value(1), "0"},
-                        {"硬件版本", "1.02", "0"},
-                        {"固件版本", "1.10", "0"},
-                        {"FIPS", "140-2 Compatible", ""}};
+    const TQ7Info& info = m_state->tokenInfo(0);
+    const Rows expected{
+        {"设备状态", "已连接", "0"},
+        {"USBKey名称", "签名Key", "0"},
+        {"生产厂商", info.Manufacturer, "0"},
+        {"产品型号", info.Model, "0"},
+        {"序列号", info.SerialNumber, "0"},
+        {"最大密码长度", QString::number(info.MaxPinLen), "0"},
+        {"最小密码长度", QString::number(info.MinPinLen), "0"},
+        {"最大重试次数", QString::number(m_state->sessions.at(0)->pinState().MaxRetries), "0"},
+        {"USBKey口令剩余重试次数", QString::number(m_state->sessions.at(0)->pinState().RetriesLeft), "0"},
+        {"USBKey口令是否被锁", "未锁死", "0"},
+        {"总空间", "128 KB", "0"},
+        {"剩余空间", rows.value(rows.size() - 4).value(1), "0"},
+        {"硬件版本", "1.02", "0"},
+        {"固件版本", "1.10", "0"},
+        {"FIPS", "140-2 Compatible", ""}};
     QCOMPARE(rows.mid(rows.size() - expected.size()), expected);
-    QVERIFY(m_state->pinState.MaxRetries > 0);
+    QVERIFY(m_state->sessions.at(0)->pinState().MaxRetries > 0);
 }
 
 void TstSystemReport::rowsAppearOneByOne()

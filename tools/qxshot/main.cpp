@@ -6,8 +6,8 @@
 #include "app/StartUp.h"
 #include "app/TMainForm.h"
 #include "app/TNavigator.h"
-#include "finger/TSkfBinding.h"
 #include "platform/AppPaths.h"
+#include "skf/TSkfBinding.h"
 #include "ui/TPage.h"
 
 #include <QApplication>
@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     StartUp::loadLanguage();
 
     TMainForm form;
-    form.state().skf = &skf;
+    form.state().sessions.setSkf(&skf);
     form.show();
     if (!QTest::qWaitForWindowExposed(&form) ||
         !QTest::qWaitFor([&] { return certificatesNode(form); }, 20000)) {

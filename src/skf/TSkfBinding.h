@@ -1,9 +1,9 @@
 #pragma once
 
 #include "SKF.h"
-#include "finger/TFingerInfo.h"
-#include "finger/TGM_APPInfo.h"
-#include "finger/TGM_Info.h"
+#include "skf/TFingerInfo.h"
+#include "skf/TGM_APPInfo.h"
+#include "skf/TGM_Info.h"
 
 #include <QByteArray>
 #include <QLibrary>
