@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -192,6 +193,83 @@ private Q_SLOTS:
             generator->grab().save(shots + QStringLiteral("/generator-") + tag + QStringLiteral(".png"));
         }
         generator->close();
+    }
+
+    // The administrator login on a token with a sensor (its own fingerprint application, then the
+    // token library) and on one without (the token library alone), with the right and a wrong SO PIN.
+    void adminLoginOnEveryToken_data()
+    {
+        QTest::addColumn<bool>("sensor");
+        QTest::addColumn<bool>("right");
+        QTest::newRow("sensor token, right SO PIN") << true << true;
+        QTest::newRow("sensor token, wrong SO PIN") << true << false;
+        QTest::newRow("plain token, right SO PIN") << false << true;
+        QTest::newRow("plain token, wrong SO PIN") << false << false;
+    }
+    void adminLoginOnEveryToken()
+    {
+        QFETCH(bool, sensor);
+        QFETCH(bool, right);
+        VToken t = TokenFixture::token(0);
+        t.fingerSupport = sensor;
+        QVERIFY(TokenFixture::store(t));
+        TSkfBinding skf(QStringLiteral(SKF_LIBRARY_DIR "/"));
+        auto form = start(true, &skf);
+        QX_TRY_VERIFY(tokenNode(*form));
+        QTreeWidgetItem* admin = tokenNode(*form)->child(sensor ? 5 : 4);
+        tree(*form)->setCurrentItem(admin->child(4));
+        auto* soPin = form->page(PageId::SoLogin)->findChild<QLineEdit*>(QStringLiteral("edtFingerSPIN"));
+        soPin->setText(right ? QString::fromLatin1(TokenFixture::SoPin) : QStringLiteral("wrong-so-pin"));
+        QTest::keyClick(soPin, Qt::Key_Return);
+        QCOMPARE(m_dialogs->texts().size(), 1);
+        const QString said = m_dialogs->texts().first();
+        QVERIFY2(right ? said == QStringLiteral("登录成功")
+                       : said.startsWith(QStringLiteral("口令不正确\r您还有")),
+                 qPrintable(said));
+        QCOMPARE(form->state().sessions.current()->login(),
+                 right ? TTokenSession::Login::AdminBySoPin : TTokenSession::Login::Found);
+    }
+
+    // An SO PIN login, then the user's PIN login on the same token: the administrator's rights end
+    // with the user's login, in the window and on the device, so no administrator finger is managed.
+    void userLoginEndsTheAdministratorsRights()
+    {
+        VToken t = TokenFixture::token(0);
+        t.fingerSupport = true;
+        QVERIFY(TokenFixture::store(t));
+        TSkfBinding skf(QStringLiteral(SKF_LIBRARY_DIR "/"));
+        auto form = start(true, &skf);
+        QX_TRY_VERIFY(tokenNode(*form));
+        QTreeWidgetItem* token = tokenNode(*form);
+        QTreeWidgetItem* soLogin = token->child(5)->child(4);
+        tree(*form)->setCurrentItem(soLogin);
+        auto* soPin = form->page(PageId::SoLogin)->findChild<QLineEdit*>(QStringLiteral("edtFingerSPIN"));
+        soPin->setText(QString::fromLatin1(TokenFixture::SoPin));
+        QTest::keyClick(soPin, Qt::Key_Return);
+        QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("登录成功")});
+        TTokenSession* session = form->state().sessions.current();
+        const HAPPLICATION app = session->application();
+        QVERIFY(app);
+        // The device takes the administrator: it answers about the finger, not about the login.
+        QCOMPARE(skf.DeleteFinger(app, SKF_ADMIN_TYPE, 3), SAR_FINGER_NOT_EXIST);
+
+        tree(*form)->setCurrentItem(token->child(2));
+        auto* pin = form->page(PageId::Login)->findChild<QLineEdit*>(QStringLiteral("edtUPIN"));
+        pin->setText(QString::fromLatin1(TokenFixture::UserPin));
+        QTest::keyClick(pin, Qt::Key_Return);
+        QX_TRY_COMPARE(currentPage(*form), form->page(PageId::Cert));
+        QCOMPARE(session->login(), TTokenSession::Login::UserByPin);
+        QCOMPARE(skf.DeleteFinger(app, SKF_ADMIN_TYPE, 3), SAR_USER_NOT_LOGGED_IN);
+
+        m_dialogs->clear();
+        tree(*form)->setCurrentItem(soLogin->child(2));
+        QCOMPARE(currentPage(*form), form->page(PageId::Finger));
+        auto* finger = form->page(PageId::Finger)->findChild<QToolButton*>(QStringLiteral("SpeedButton3"));
+        QTest::mouseClick(finger, Qt::LeftButton);
+        QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("未登录，请登录后操作")});
+        m_dialogs->clear();
+        form->page(PageId::Finger)->findChild<QAction*>(QStringLiteral("AcFingerUnlock"))->trigger();
+        QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("未登录，请登录后操作")});
     }
 
     // An initialization from the window: the SO PIN is asked, the token takes the new values and the
