@@ -387,8 +387,11 @@ void TMainForm::showFingerPageFor(quint32 pinType)
 
 void TMainForm::fillInitPage(bool hideFingerSettings)
 {
-    if (hideFingerSettings)
-        page<TInitPage>(PageId::Init)->pageControl()->setTabVisible(InitFingerSettingsTab, false);
+    // The fingerprint settings belong to a token with a sensor the fingerprint side serves.
+    const TTokenSession* session = m_state.sessions.current();
+    const bool fingers =
+        !hideFingerSettings && m_state.sessions.fingerFlag() && session && session->hasSensor();
+    page<TInitPage>(PageId::Init)->pageControl()->setTabVisible(InitFingerSettingsTab, fingers);
     Q_EMIT initPageFillRequested(hideFingerSettings);
 }
 

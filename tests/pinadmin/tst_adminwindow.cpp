@@ -89,6 +89,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("fingerSettingsVisible");
         QTest::addColumn<bool>("sensor"); // the fingerprint nodes are there only for a sensor token
         QTest::newRow("administration") << QList<int>{4} << "管理" << int(PageId::Init) << false << false;
+        QTest::newRow("administration of a sensor token")
+            << QList<int>{4} << "管理" << int(PageId::Init) << true << true;
         QTest::newRow("initialization")
             << QList<int>{4, 0} << "初始化" << int(PageId::Init) << false << false;
         QTest::newRow("SO PIN change")
