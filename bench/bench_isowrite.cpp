@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Writing a 4 MiB image through the CD-ROM page with the production 100 ms pause between chunks, on
 // a virtual token: a plain program that prints the rate against the 640 KiB/s the pauses allow.
 #include "ScriptedDialogs.h"

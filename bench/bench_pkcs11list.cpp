@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Listing a SoftHSM2 token with 65 key pairs and their certificates: the library's reads for the
 // certificate tree against `pkcs11-tool -O --login` on the same token, in one run. Goal: at most half
 // the time of pkcs11-tool.

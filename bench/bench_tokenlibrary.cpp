@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // How the library's reads grow with the containers on a token, and what one login costs.
 // Prints the time per round for one and for 65 containers in the same run, and their ratio: reads
 // that load the token again for every call grow with the square of the count.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-3-Clause
 # qx_add_test(<name> LABEL unit|gui SOURCES ... [LIBS ...] [ENV VAR=value ...])
 # One Qt Test executable per subject, registered with CTest, run headless.
 function(qx_add_test name)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-3-Clause
 # Install rules and the Debian package. `cmake --install build --prefix /opt/x` gives
 #   bin/qx4100mgr, bin/tokenctl
 #   <libdir>/qx4100/libTokenMgr.so.N, zkeyra_qx4100.so      found through $ORIGIN, not LD_LIBRARY_PATH

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-3-Clause
 # Install folders, relative to the prefix, and the same folders relative to the programs' folder (the
 # tool finds its files from there at run time, so the whole tree can move).
 include(GNUInstallDirs)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Runs a fuzz entry point over every file of a seed folder, so the seeds also run as plain tests.
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-3-Clause
 # Builds every libFuzzer target with clang and runs each for a bounded time on its seeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-3-Clause
 """Writes Languages/CHS_2052.lng from the catalog table src/i18n/ResStrsTable.inc.
 
 The table in the source is the one place the built-in Chinese texts are kept; the shipped Chinese

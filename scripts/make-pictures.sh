@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-3-Clause
 # Redraws the banner, the about picture, the navigation tree's image strip and the fingerprint
 # pictures into res/, and the tool's icon at the icon theme's sizes into desktop/icons/.
 # The outputs are committed; run this only after changing the drawing code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The start-up sequence; the steps themselves live in their modules.
 #include "app/StartUp.h"
 #include "app/TMainForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #pragma once
 
 // Call contract of the SKF device library (smart-token interface with fingerprint extensions).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The exported functions of the SKF device library; each hands its arguments to the virtual devices.
 #include "SKF.h"
 #include "VirtualSkf.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "FormatRecord.h"
 
 #include "TokenMgr.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "Pkcs11Module.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-3-Clause */
 /* Token manager library: the C call contract.
  *
  * Every function returns a 32-bit status, 0 = success; outputs are valid only with status 0.

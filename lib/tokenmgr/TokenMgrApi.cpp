@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The contract's entry points. Each one checks its arguments at the C boundary, copies what it needs out
 // of the caller's buffers and writes results back within the capacities the contract gives.
 #include "TokenMgr.h"

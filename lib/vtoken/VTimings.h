@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #pragma once
 
 // Every wait and interval of the virtual tokens in one record, in milliseconds. The production values

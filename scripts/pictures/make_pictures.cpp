@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Draws the tool's pictures: the banner (674 x 85), the about picture and the navigation tree's
 // image strip (23 images of 16 x 16, index i at x = 16 * i). Everything is drawn here from
 // primitives, so the pictures belong to the project.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "OpenWebAddress.h"
 
 #include "platform/ShellOpen.h"

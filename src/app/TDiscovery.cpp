@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "TDiscovery.h"
 
 #include "app/AdminTreeNodes.h"

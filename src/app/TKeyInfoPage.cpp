@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "TKeyInfoPage.h"
 
 #include "ui/PageWidgets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "TNavigator.h"
 
 #include "app/TNavigationPages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "USBPIDUnit.h"
 
 #include "platform/VirtualTokenNotices.h"

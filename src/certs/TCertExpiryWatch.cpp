@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "TCertExpiryWatch.h"
 
 #include "certs/TCertExpiryChecker.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "TCertPage.h"
 
 #include "certs/CertRegistration.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "TIsoPage.h"
 
 #include "TIsoImage.h"

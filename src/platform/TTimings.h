@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #pragma once
 
 // Every interval and wait of the tool in one place, in milliseconds. The values here are the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "WidgetDialogs.h"
 
 #include "platform/SoPinInputDialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "SystemReport.h"
 
 #include "i18n/ResStrs.h"

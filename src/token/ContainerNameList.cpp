@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "token/ContainerNameList.h"
 
 #include "token/AnsiText.h"

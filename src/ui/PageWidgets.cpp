@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "PageWidgets.h"
 
 #include "ui/TActionButton.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Feeds arbitrary bytes to the settings reader as the content of MgrConfig.ini.
 #include "settings/SettingsFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The certificate work through the whole main window on a virtual token: the token's certificates
 // node leads to the login page, a login to the tree of what the token holds, a logout back to an
 // empty PIN field.

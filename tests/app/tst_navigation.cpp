@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "TestEnv.h"
 #include "app/TNavigationPages.h"
 #include "app/TNavigator.h"

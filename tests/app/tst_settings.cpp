@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "RecordingShell.h"
 #include "TestEnv.h"
 #include "app/OpenWebAddress.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The whole main window on a SoftHSM2 token reached through its PKCS#11 module: login, the certificate
 // tree, an import through the dialog, and the pages for what PKCS#11 offers no call for.
 #include "CertFixtures.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Feeds arbitrary bytes to the viewer's algorithm reader: it may find nothing, but must never read
 // outside the bytes, and what it finds must name something.
 #include "certs/CertAlgorithms.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Certificate expiry on virtual tokens: the notice after a refresh (its rows and their order, once per
 // arrival, one window for all tokens) and the certificate tree's markers and tooltips. The
 // certificates are made by the openssl command line with end dates chosen relative to today.

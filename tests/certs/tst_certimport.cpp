@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The certificate import through its dialog and the certificate page's progress bar, on virtual tokens,
 // with certificate files written by the openssl command line at run time.
 #include "ScriptedDialogs.h"

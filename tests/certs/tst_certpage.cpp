@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The certificate page on virtual tokens, driven through its tree, buttons and context menu: the tree
 // node by node, the actions a selection enables, showing, exporting and deleting certificates,
 // deleting containers, registering the certificates in the stores, and logging out.

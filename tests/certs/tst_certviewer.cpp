@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The tool's certificate viewer, opened through the service layer on certificates written by the
 // openssl command line, read through its widgets while it is modal, then closed.
 #include "CertFixtures.h"

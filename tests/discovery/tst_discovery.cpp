@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "DiscoveryWindow.h"
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Feeds arbitrary bytes to the name-list splitting as if a device library had returned them.
 #include "skf/TSkfBinding.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The fingerprint side through the whole main window on virtual sensor tokens: the page with its
 // marks, enrollment, deletion, the test and verification dialogs, unblocking and the fingerprint
 // login, each acting on the token selected and on no other.

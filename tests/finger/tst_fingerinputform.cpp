@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The enrollment dialog against the scriptable SKF library.
 #include "FakeSkf.h"
 #include "TestEnv.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The fingerprint test dialog against the scriptable SKF library.
 #include "FakeSkf.h"
 #include "ScriptedDialogs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "FakeSkf.h"
 #include "TestEnv.h"
 #include "skf/TSkfBinding.h"

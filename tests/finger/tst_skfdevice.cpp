@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The SKF device library on virtual tokens, driven through the binding the tool uses.
 #include "TestEnv.h"
 #include "TokenMgr.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Feeds arbitrary bytes to the initialization-file reader and writer, the catalog loader and the
 // catalog's number formatting.
 // Besides not crashing, a value written must read back as written, whatever else the file holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "TestEnv.h"
 #include "i18n/CaptionApplier.h"
 #include "i18n/ResStrs.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-3-Clause
 # check-deb-package.sh <build dir> <cpack>: builds the Debian package of a finished build into a
 # temporary folder and checks what it holds: the programs, the private libraries found through the
 # run path, the data, the desktop integration, and dependencies computed from the binaries.

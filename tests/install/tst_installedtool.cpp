@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The tool as a user gets it from `cmake --install`: installed into a temporary prefix, started from
 // there headless with a demo virtual token, it must find its own libraries, language files and
 // pictures in the installed layout and write nothing into it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-3-Clause
 # validate-desktop-files.sh <desktop folder>: the desktop entry and the AppStream metainfo as the
 # distribution's own validators see them. Exit 77 (skipped) when neither validator is installed.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "ScriptedDialogs.h"
 #include "TestEnv.h"
 #include "app/PageTable.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Administrator mode through the whole main window on a virtual token: the administration subtree,
 // the page each of its nodes opens, and an initialization that ends in a rebuilt tree.
 #include "ScriptedDialogs.h"

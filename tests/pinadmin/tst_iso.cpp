@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "ConnectedToken.h"
 #include "ScriptedDialogs.h"
 #include "TestEnv.h"

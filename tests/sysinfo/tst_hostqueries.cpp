@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "platform/LinuxHostQueries.h"
 #include "sysinfo/TOnlineUpdate.h"
 

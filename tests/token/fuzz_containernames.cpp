@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Feeds arbitrary bytes to the container-list splitter as the library's list and checks what comes back.
 #include "token/ContainerNameList.h"
 #include "token/TQ7Info.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The built tokenctl run as a program on the test's token store; what it writes is read back through
 // its own show and list, through the token manager library and through the notices file.
 #include "TokenLibraryFixture.h"

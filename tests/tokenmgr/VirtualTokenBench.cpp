@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "VirtualTokenBench.h"
 
 #include "ContractData.h"

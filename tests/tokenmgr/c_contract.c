@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-3-Clause */
 /* Compiled as C: the contract header must stand on its own in a C translation unit and link. */
 #include "TokenMgr.h"
 

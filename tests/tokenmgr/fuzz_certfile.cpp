@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Feeds arbitrary bytes to the certificate-file readers. The first byte picks the reader (PKCS#12,
 // PKCS#7, X.509); for PKCS#12 the next byte gives a password length (0 to 7) and that many bytes follow
 // as the password. The rest is the file.

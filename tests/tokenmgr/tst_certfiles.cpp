@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Certificate files written by the openssl command line, parsed, classified and imported by the library;
 // certificate information and the host certificate stores.
 #include "CertFile.h"

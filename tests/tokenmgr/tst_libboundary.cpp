@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // What the libraries are as files: no user-interface toolkit among their needed libraries, and the
 // token manager library's viewer function handing certificates to a viewer library beside it.
 #include "CertFixtures.h"

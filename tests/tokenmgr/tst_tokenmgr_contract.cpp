@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The token manager's C contract, the same cases on every backend: the module comes from
 // QX_TOKENMGR_MODULE and the tokens from the bench that goes with it. What only the virtual device can
 // do is marked: on a PKCS#11 module such a case checks PKCS#11's own answer or is skipped.

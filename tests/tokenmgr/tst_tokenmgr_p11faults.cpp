@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The token manager's PKCS#11 backend on a token that misbehaves: a module in front of SoftHSM2 pulls the
 // token out at any step of a call, answers logins with PIN errors and reports PIN flags, and the token
 // carries hundreds of objects. Every call must answer with the contract's status and stay in its buffers.

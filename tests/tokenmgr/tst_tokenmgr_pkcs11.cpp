@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The token manager's C contract on a PKCS#11 module: SoftHSM2 tokens made in a store of the test's own.
 #include "CertFixtures.h"
 #include "CertInfo.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // What only the virtual tokens have: their module names, faults, store files and CD-ROM image.
 #include "TokenLibraryFixture.h"
 #include "VFileLock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The virtual token store: file format checks, atomic writes under the lock, several processes, notices.
 #include "TestEnv.h"
 #include "VFileLock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Helper process for the store tests: changes one token over and over from outside the test process.
 //   vtoken_writer count <folder> <serial> <n> [id]  adds n to a counter kept in the token's extensions, one
 //                                                   write each; with an id, appends it to the token's log

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Screenshots of the main window after a login, for looking at the certificate page by eye: starts
 // the window as the tool does, waits for the first token, opens its certificates node, types the PIN
 // into the login page as a user would and saves the window once the certificate tree is built.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // tokenctl demo: a plugged-in, initialized token with keys and certificates to look at.
 #include "TokenCtlRegistry.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The fingerprint sensor commands of tokenctl: place a finger, place one nobody enrolled, run the
 // sensor by itself for demonstrations, and show or set a token's fingerprints.
 #include "TokenCtlRegistry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The token commands of tokenctl: create, list, show, set, plug, pull, delete, faults, unlock response.
 #include "TokenCtlRegistry.h"
 

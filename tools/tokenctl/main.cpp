@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // tokenctl: creates, lists and drives the virtual tokens.
 #include "TokenCtlRegistry.h"
 

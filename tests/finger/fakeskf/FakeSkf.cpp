@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // A scriptable stand-in for the SKF device library. Tests load the same file as the binding and
 // drive it through the FakeSkf_* functions: statuses per function, replies queued for the next
 // calls, the raw name lists, the finger list, and a log of every call with its arguments.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-3-Clause */
 /* A stand-in viewer library: answers with a code built from what it was handed, so a test can tell
  * that the token manager library found it and passed its arguments on. */
 #include <stdint.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-3-Clause */
 /* A program that connects the tokens of the PKCS#11 module named by its argument and ends without
  * uninit_pkcs11, as a program that quits in a hurry does. It must end normally: exit code 0. */
 #include "TokenMgr.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-3-Clause */
 /* A PKCS#11 module that stands in front of a real one and injects named faults, so the token manager's
  * PKCS#11 backend can be tested on a token that goes away, a PIN that locks and flags no soft token sets.
  *
