@@ -181,7 +181,7 @@ TIniFile::TIniFile(const QString& path) : m_path(path)
     reload();
 }
 
-void TIniFile::reload()
+void TIniFile::clearContents()
 {
     m_exists = false;
     m_readable = true;
@@ -190,6 +190,11 @@ void TIniFile::reload()
     m_lines.clear();
     m_endsWithEol = true;
     m_sections.clear();
+}
+
+void TIniFile::reload()
+{
+    clearContents();
 
     const QFileInfo info(m_path);
     if (!info.exists())
@@ -368,13 +373,7 @@ bool TIniFile::writeStrings(const QString& section, const QList<std::pair<QStrin
 
     // A link in the file's place is replaced, never followed: its target is neither read nor written.
     if (QFileInfo(m_path).isSymLink()) {
-        m_exists = false;
-        m_readable = true;
-        m_encoding = Encoding::System;
-        m_eol = QStringLiteral("\r\n");
-        m_lines.clear();
-        m_endsWithEol = true;
-        m_sections.clear();
+        clearContents();
     } else {
         reload();
         if (!m_readable)

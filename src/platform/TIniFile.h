@@ -69,6 +69,8 @@ public:
     static bool parseInt(const QString& text, int* value);
 
 private:
+    // Empty contents in the system code page, as a file that does not exist reads.
+    void clearContents();
     struct Section
     {
         QHash<QString, QString> values; // folded key -> value as read
